@@ -1,0 +1,6 @@
+#include "views.h"
+
+void ShowExports(HWND, const ImageView*)
+{
+}
+

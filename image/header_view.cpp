@@ -1,0 +1,6 @@
+#include "views.h"
+
+void ShowHeaderSummary(HWND, HMODULE, const ImageView*)
+{
+}
+

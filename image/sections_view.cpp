@@ -1,0 +1,6 @@
+#include "views.h"
+
+void ShowSections(HWND, HMODULE, const ImageView*)
+{
+}
+

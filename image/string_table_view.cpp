@@ -1,0 +1,6 @@
+#include "views.h"
+
+void ShowStringTables(HWND, const ImageView*)
+{
+}
+

@@ -1,0 +1,6 @@
+#include "views.h"
+
+void ShowVersionInfo(HWND, HMODULE, const ImageView*)
+{
+}
+

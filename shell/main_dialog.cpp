@@ -1,0 +1,191 @@
+#include "main_dialog.h"
+#include <commctrl.h>
+#include <shellapi.h>
+#include "open_file.h"
+#include "resource_module.h"
+#include "../image/list_rows.h"
+#include "../image/open_image.h"
+#include "../res/resource.h"
+
+struct ColumnSpec {
+    int list;
+    int column;
+    int caption;   // string id, 0 for a column without caption
+    int width;
+    bool right;
+};
+
+// In creation order: column 0 of the three name lists, then their column 1,
+// then each remaining list from column 0 upward.
+static const ColumnSpec COLUMNS[] = {
+    { IDC_LIST_IMPORTS, 0, IDS_COL_NUMBER, 80, false },
+    { IDC_LIST_DELAY, 0, IDS_COL_NUMBER, 80, false },
+    { IDC_LIST_EXPORTS, 0, IDS_COL_NUMBER, 80, false },
+    { IDC_LIST_IMPORTS, 1, IDS_COL_NAME, 214, false },
+    { IDC_LIST_DELAY, 1, IDS_COL_NAME, 214, false },
+    { IDC_LIST_EXPORTS, 1, IDS_COL_NAME, 214, false },
+    { IDC_LIST_SECTIONS, 0, IDS_COL_NAME, 100, false },
+    { IDC_LIST_SECTIONS, 1, IDS_COL_SIZE, 80, true },
+    { IDC_LIST_SECTIONS, 2, IDS_COL_RAWSIZE, 80, true },
+    { IDC_LIST_SECTIONS, 3, IDS_COL_ATTRIBUTES, 50, true },
+    { IDC_LIST_SUMMARY, 0, 0, 140, false },
+    { IDC_LIST_SUMMARY, 1, 0, 140, true },
+    { IDC_LIST_VERSION, 0, 0, 130, false },
+    { IDC_LIST_VERSION, 1, 0, 130, false },
+    { IDC_LIST_STRINGS, 0, 0, 50, false },
+    { IDC_LIST_STRINGS, 1, 0, 240, false },
+};
+
+static void AddTabs(HWND dialog, HMODULE resources)
+{
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    for (int index = 0; index < LIST_COUNT; ++index) {
+        wchar_t caption[TEXT_UNITS];
+        LoadStringW(resources, IDS_TAB_FIRST + index, caption, TEXT_UNITS);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption;
+        SendMessageW(tabs, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+static void AddColumns(HWND dialog, HMODULE resources)
+{
+    for (size_t i = 0; i < sizeof COLUMNS / sizeof COLUMNS[0]; ++i) {
+        const ColumnSpec& spec = COLUMNS[i];
+        wchar_t caption[TEXT_UNITS];
+        LVCOLUMNW column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH;
+        column.fmt = spec.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = spec.width;
+        if (spec.caption) {
+            LoadStringW(resources, spec.caption, caption, TEXT_UNITS);
+            column.mask |= LVCF_TEXT;
+            column.pszText = caption;
+        }
+        SendDlgItemMessageW(dialog, spec.list, LVM_INSERTCOLUMNW, spec.column,
+                            reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+static void AddSummaryLabels(HWND dialog, HMODULE resources)
+{
+    HWND list = GetDlgItem(dialog, IDC_LIST_SUMMARY);
+    for (int id = IDS_SUMMARY_FIRST; id <= IDS_SUMMARY_LAST; ++id) {
+        wchar_t label[TEXT_UNITS];
+        LoadStringW(resources, id, label, TEXT_UNITS);
+        InsertRow(list, id - IDS_SUMMARY_FIRST, label, ROW_PLAIN);
+        SetCell(list, id - IDS_SUMMARY_FIRST, 1, L"");
+    }
+}
+
+static void OpenCommandLineFile(HWND dialog)
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return;
+    wchar_t path[MAX_PATH];
+    bool copied = count >= 2 && lstrcpynW(path, arguments[1], MAX_PATH) != NULL;
+    LocalFree(arguments);
+    if (copied)
+        OpenImage(dialog, path);
+}
+
+void InitMainDialog(HWND dialog)
+{
+    HMODULE resources = GetResourceModule();
+    AddTabs(dialog, resources);
+    AddColumns(dialog, resources);
+    AddSummaryLabels(dialog, resources);
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
+        SendDlgItemMessageW(dialog, id, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                            LVS_EX_FULLROWSELECT);
+    }
+    OpenCommandLineFile(dialog);
+    AutosizeLastColumns(dialog);
+    HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_MAIN));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+}
+
+void AutosizeLastColumns(HWND dialog)
+{
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
+        HWND list = GetDlgItem(dialog, id);
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+        if (columns > 0)
+            SendMessageW(list, LVM_SETCOLUMNWIDTH, columns - 1, LVSCW_AUTOSIZE_USEHEADER);
+    }
+}
+
+static void ShowSelectedTab(HWND dialog)
+{
+    int selected = static_cast<int>(SendDlgItemMessageW(dialog, IDC_TABS, TCM_GETCURSEL, 0, 0));
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        ShowWindow(GetDlgItem(dialog, id), id == IDC_LIST_FIRST + selected ? SW_SHOW : SW_HIDE);
+}
+
+static bool IsColouredList(UINT_PTR id)
+{
+    return id >= IDC_LIST_FIRST && id <= IDC_LIST_LAST && id != IDC_LIST_SUMMARY;
+}
+
+// Group-header rows are drawn white on teal; everything else draws by default.
+static LRESULT CustomDrawList(const NMLVCUSTOMDRAW* draw)
+{
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.lItemlParam == ROW_HEADER) {
+        NMLVCUSTOMDRAW* change = const_cast<NMLVCUSTOMDRAW*>(draw);
+        change->clrText = RGB(0xFF, 0xFF, 0xFF);
+        change->clrTextBk = RGB(0x00, 0x90, 0x90);
+        return CDRF_NEWFONT;
+    }
+    return 0;
+}
+
+static INT_PTR Result(HWND dialog, LRESULT result)
+{
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+    return result;
+}
+
+static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
+{
+    switch (header->code) {
+    case NM_CUSTOMDRAW:
+        if (IsColouredList(header->idFrom))
+            return Result(dialog, CustomDrawList(reinterpret_cast<const NMLVCUSTOMDRAW*>(header)));
+        return FALSE;
+    case NM_DBLCLK:
+        if (header->idFrom == IDC_LIST_IMPORTS || header->idFrom == IDC_LIST_DELAY)
+            OpenDependency(header->hwndFrom);
+        return FALSE;
+    case TCN_SELCHANGE:
+        ShowSelectedTab(dialog);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitMainDialog(dialog);
+        return FALSE;
+    case WM_COMMAND:
+        if (wParam == IDCANCEL)
+            EndDialog(dialog, 0);
+        else if (wParam == IDC_BROWSE)
+            BrowseForImage(dialog);
+        return FALSE;
+    case WM_NOTIFY:
+        return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_DROPFILES:
+        OpenDroppedImage(dialog, reinterpret_cast<HDROP>(wParam));
+        return FALSE;
+    }
+    return FALSE;
+}

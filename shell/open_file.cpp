@@ -1,0 +1,88 @@
+#include "open_file.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include "resource_module.h"
+#include "../image/list_rows.h"
+#include "../image/open_image.h"
+#include "../res/resource.h"
+
+void BrowseForImage(HWND dialog)
+{
+    HMODULE resources = GetResourceModule();
+    // "description|pattern|": every bar becomes a NUL, and the string's own
+    // terminator closes the list with a second one.
+    wchar_t filter[TEXT_UNITS] = {};
+    LoadStringW(resources, IDS_OPEN_FILTER, filter, TEXT_UNITS);
+    for (wchar_t* c = filter; *c; ++c) {
+        if (*c == L'|')
+            *c = L'\0';
+    }
+    wchar_t path[MAX_PATH] = {};
+    OPENFILENAMEW dialogInfo = {};
+    dialogInfo.lStructSize = sizeof dialogInfo;
+    dialogInfo.hwndOwner = dialog;
+    dialogInfo.hInstance = resources;
+    dialogInfo.lpstrFilter = filter;
+    dialogInfo.nFilterIndex = 1;
+    dialogInfo.lpstrFile = path;
+    dialogInfo.nMaxFile = MAX_PATH;
+    dialogInfo.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&dialogInfo))
+        OpenImage(dialog, path);
+}
+
+void OpenDroppedImage(HWND dialog, HDROP drop)
+{
+    wchar_t path[MAX_PATH] = {};
+    DragQueryFileW(drop, 0, path, MAX_PATH);
+    DragFinish(drop);
+    OpenImage(dialog, path);
+}
+
+static LPARAM RowMarkerOf(HWND list, int row)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        return ROW_PLAIN;
+    return item.lParam;
+}
+
+void OpenDependency(HWND list)
+{
+    LVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(list, &hit.pt);
+    int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (row < 0)
+        return;
+    while (row >= 0 && RowMarkerOf(list, row) != ROW_HEADER)
+        --row;
+    if (row < 0)
+        return;
+
+    wchar_t name[MAX_PATH] = {};
+    LVITEMW item = {};
+    item.iSubItem = 1;
+    item.pszText = name;
+    item.cchTextMax = MAX_PATH;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+
+    // The search's result counts the units it needed: zero means not found, and
+    // MAX_PATH or more means the full path did not fit, which must start nothing
+    // rather than a viewer on a cut path.
+    wchar_t found[MAX_PATH];
+    DWORD length = SearchPathW(NULL, name, NULL, MAX_PATH, found, NULL);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+
+    wchar_t parameter[MAX_PATH + 2];
+    wsprintfW(parameter, L"\"%s\"", found);
+    wchar_t self[MAX_PATH];
+    DWORD selfLength = GetModuleFileNameW(NULL, self, MAX_PATH);
+    if (selfLength == 0 || selfLength >= MAX_PATH)
+        return;
+    ShellExecuteW(list, NULL, self, parameter, NULL, SW_SHOW);
+}
