@@ -1,0 +1,199 @@
+#include "remote_viewer.h"
+#include <commctrl.h>
+#include "res/resource.h"
+
+std::wstring BesideTests(const std::wstring& name)
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    return folder + name;
+}
+
+struct FindData {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK FindDialogWindow(HWND window, LPARAM param)
+{
+    FindData* data = reinterpret_cast<FindData*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (pid == data->pid && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0
+        && GetDlgItem(window, IDC_TABS)) {
+        data->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProcessDialog(DWORD pid)
+{
+    FindData data = { pid, NULL };
+    EnumWindows(FindDialogWindow, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+bool StartViewer(const std::wstring& exe, const std::wstring& arguments, RemoteViewer* viewer, DWORD timeoutMs)
+{
+    ZeroMemory(viewer, sizeof *viewer);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &viewer->process))
+        return false;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        viewer->dialog = FindProcessDialog(viewer->process.dwProcessId);
+        if (viewer->dialog)
+            return true;
+        if (WaitForSingleObject(viewer->process.hProcess, 50) == WAIT_OBJECT_0)
+            return false;
+    }
+    return false;
+}
+
+DWORD WaitViewer(RemoteViewer* viewer, DWORD timeoutMs)
+{
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(viewer->process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(viewer->process.hProcess, &code);
+    return code;
+}
+
+DWORD CloseViewer(RemoteViewer* viewer, DWORD timeoutMs)
+{
+    if (viewer->dialog)
+        PostMessageW(viewer->dialog, WM_COMMAND, IDCANCEL, 0);
+    DWORD code = WaitViewer(viewer, timeoutMs);
+    if (code == STILL_ACTIVE)
+        TerminateProcess(viewer->process.hProcess, 1);
+    CloseHandle(viewer->process.hProcess);
+    CloseHandle(viewer->process.hThread);
+    viewer->process.hProcess = viewer->process.hThread = NULL;
+    return code;
+}
+
+std::wstring RemoteWindowText(HWND window)
+{
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+int RemoteRowCount(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// A block in the viewer's address space holding a record followed by a text buffer.
+struct RemoteBlock {
+    HANDLE process;
+    BYTE* address;
+    SIZE_T size;
+};
+
+static RemoteBlock AllocRemote(HANDLE process, SIZE_T size)
+{
+    RemoteBlock block = { process, NULL, size };
+    block.address = static_cast<BYTE*>(VirtualAllocEx(process, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    return block;
+}
+
+static void FreeRemote(RemoteBlock* block)
+{
+    if (block->address)
+        VirtualFreeEx(block->process, block->address, 0, MEM_RELEASE);
+}
+
+static const int REMOTE_TEXT_UNITS = 2048;
+
+std::wstring RemoteCellText(HANDLE process, HWND list, int row, int column)
+{
+    RemoteBlock block = AllocRemote(process, sizeof(LVITEMW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
+    if (!block.address)
+        return L"";
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(LVITEMW));
+    item.cchTextMax = REMOTE_TEXT_UNITS;
+    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.address));
+    std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
+    ReadProcessMemory(process, block.address + sizeof(LVITEMW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
+    FreeRemote(&block);
+    return text.data();
+}
+
+LPARAM RemoteRowMarker(HANDLE process, HWND list, int row)
+{
+    RemoteBlock block = AllocRemote(process, sizeof(LVITEMW));
+    if (!block.address)
+        return -1;
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
+    SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(block.address));
+    ReadProcessMemory(process, block.address, &item, sizeof item, NULL);
+    FreeRemote(&block);
+    return item.lParam;
+}
+
+std::vector<ListRow> RemoteReadRows(HANDLE process, HWND list)
+{
+    std::vector<ListRow> rows;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    int count = RemoteRowCount(list);
+    for (int r = 0; r < count; ++r) {
+        ListRow row;
+        for (int c = 0; c < columns; ++c)
+            row.cells.push_back(RemoteCellText(process, list, r, c));
+        row.marker = RemoteRowMarker(process, list, r);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::wstring RemoteTabCaption(HANDLE process, HWND tabs, int index)
+{
+    RemoteBlock block = AllocRemote(process, sizeof(TCITEMW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
+    if (!block.address)
+        return L"";
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(TCITEMW));
+    item.cchTextMax = REMOTE_TEXT_UNITS;
+    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
+    SendMessageW(tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(block.address));
+    std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
+    ReadProcessMemory(process, block.address + sizeof(TCITEMW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
+    FreeRemote(&block);
+    return text.data();
+}
+
+std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column)
+{
+    RemoteBlock block = AllocRemote(process, sizeof(LVCOLUMNW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
+    if (!block.address)
+        return L"";
+    LVCOLUMNW item = {};
+    item.mask = LVCF_TEXT;
+    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(LVCOLUMNW));
+    item.cchTextMax = REMOTE_TEXT_UNITS;
+    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(block.address));
+    std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
+    ReadProcessMemory(process, block.address + sizeof(LVCOLUMNW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
+    FreeRemote(&block);
+    return text.data();
+}

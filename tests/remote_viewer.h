@@ -1,0 +1,36 @@
+// Drives a viewer running as a separate process, the way a person or another
+// program sees it: its window, its lists and tabs read from outside.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "viewer_dialog.h"
+
+struct RemoteViewer {
+    PROCESS_INFORMATION process;
+    HWND dialog;
+};
+
+// Full path of a file beside the test executable (e.g. L"modview.exe").
+std::wstring BesideTests(const std::wstring& name);
+
+// Starts `exe` with `arguments` (appended after the quoted program path) and
+// waits up to `timeoutMs` for its main dialog. False if it never shows one.
+bool StartViewer(const std::wstring& exe, const std::wstring& arguments, RemoteViewer* viewer,
+                 DWORD timeoutMs = 15000);
+// The visible top-level dialog of process `pid`, or null.
+HWND FindProcessDialog(DWORD pid);
+// Sends IDCANCEL (as Esc would) and waits for the process; returns its exit
+// code, or STILL_ACTIVE when it did not end in time.
+DWORD CloseViewer(RemoteViewer* viewer, DWORD timeoutMs = 10000);
+// Waits for the process to end by itself; returns its exit code or STILL_ACTIVE.
+DWORD WaitViewer(RemoteViewer* viewer, DWORD timeoutMs = 10000);
+
+std::wstring RemoteWindowText(HWND window);
+int RemoteRowCount(HWND list);
+std::wstring RemoteCellText(HANDLE process, HWND list, int row, int column);
+LPARAM RemoteRowMarker(HANDLE process, HWND list, int row);
+std::vector<ListRow> RemoteReadRows(HANDLE process, HWND list);
+std::wstring RemoteTabCaption(HANDLE process, HWND tabs, int index);
+// Column caption through the list's header control.
+std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column);

@@ -1,0 +1,158 @@
+// The viewer as a separate process: start-up, the resource module and its
+// companion file, the DarkMode.dll hook, the command line and closing.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include "image/list_rows.h"
+#include "pe_builder.h"
+#include "remote_viewer.h"
+#include "res/resource.h"
+
+// A fresh folder holding a copy of modview.exe and, optionally, companions.
+static std::wstring ViewerFolder(const std::wstring& name)
+{
+    std::wstring folder = ScratchPath(name);
+    CreateDirectoryW(folder.c_str(), NULL);
+    DeleteFileW((folder + L"\\modview.exe.mui").c_str());
+    DeleteFileW((folder + L"\\DarkMode.dll").c_str());
+    EXPECT_TRUE(CopyFileW(BesideTests(L"modview.exe").c_str(), (folder + L"\\modview.exe").c_str(), FALSE));
+    return folder;
+}
+
+static std::vector<std::wstring> TabCaptions(const RemoteViewer& viewer)
+{
+    std::vector<std::wstring> captions;
+    HWND tabs = GetDlgItem(viewer.dialog, IDC_TABS);
+    for (int i = 0; i < LIST_COUNT; ++i)
+        captions.push_back(RemoteTabCaption(viewer.process.hProcess, tabs, i));
+    return captions;
+}
+
+TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
+{
+    std::wstring folder = ScratchPath(L"start with blanks");
+    CreateDirectoryW(folder.c_str(), NULL);
+    std::wstring file = folder + L"\\my image.exe";
+    ASSERT_TRUE(CopyFileW(BesideTests(L"modview.exe").c_str(), file.c_str(), FALSE));
+
+    RemoteViewer viewer;
+    ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"\"" + file + L"\" ignored-second-argument", &viewer));
+    EXPECT_EQ(file, RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
+    std::vector<std::wstring> captions = TabCaptions(viewer);
+    const wchar_t* expected[] = { L"匯入", L"延遲匯入", L"匯出", L"節段", L"進階", L"版本", L"句子" };
+    for (int i = 0; i < LIST_COUNT; ++i)
+        EXPECT_EQ(expected[i], captions[i]);
+    EXPECT_EQ(L"程式 / 程式庫 檢視程式", RemoteWindowText(viewer.dialog));
+    EXPECT_EQ(L"號碼", RemoteColumnCaption(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_IMPORTS), 0));
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+TEST(Startup, WithoutArgumentShowsEmptyPathAndOnlyTheSummaryLabels)
+{
+    RemoteViewer viewer;
+    ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"", &viewer));
+    EXPECT_EQ(L"", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
+        HWND list = GetDlgItem(viewer.dialog, id);
+        if (id != IDC_LIST_SUMMARY) {
+            EXPECT_EQ(0, RemoteRowCount(list)) << id;
+            continue;
+        }
+        std::vector<ListRow> rows = RemoteReadRows(viewer.process.hProcess, list);
+        ASSERT_EQ(14u, rows.size());
+        EXPECT_EQ(L"檔案類型", rows[0].cells[0]);
+        EXPECT_EQ(L"記憶組保留 / 佔用", rows[13].cells[0]);
+        for (const ListRow& row : rows)
+            EXPECT_EQ(L"", row.cells[1]);
+    }
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+TEST(Startup, EscCloses_EnterDoesNothing)
+{
+    RemoteViewer viewer;
+    ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"", &viewer));
+    HWND list = GetDlgItem(viewer.dialog, IDC_LIST_IMPORTS);
+    PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(list, WM_KEYUP, VK_RETURN, 0);
+    EXPECT_EQ(STILL_ACTIVE, WaitViewer(&viewer, 1500));
+    EXPECT_TRUE(IsWindowVisible(viewer.dialog));
+    PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0);
+    EXPECT_EQ(0u, WaitViewer(&viewer, 10000));
+    viewer.dialog = NULL;
+    CloseViewer(&viewer);
+}
+
+TEST(Startup, CompanionFileReplacesEveryTextWithoutFallback)
+{
+    std::wstring folder = ViewerFolder(L"companion-full");
+    ASSERT_TRUE(CopyFileW(BesideTests(L"companion_full.mui").c_str(), (folder + L"\\modview.exe.mui").c_str(), FALSE));
+    RemoteViewer viewer;
+    ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", L"", &viewer));
+    EXPECT_EQ(L"Companion viewer", RemoteWindowText(viewer.dialog));
+    EXPECT_EQ(L"&Browse", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_BROWSE)));
+    std::vector<std::wstring> captions = TabCaptions(viewer);
+    for (int i = 0; i < LIST_COUNT; ++i)
+        EXPECT_EQ(L"T" + std::to_wstring(IDS_TAB_FIRST + i), captions[i]);
+    std::vector<ListRow> summary = RemoteReadRows(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_SUMMARY));
+    ASSERT_EQ(14u, summary.size());
+    EXPECT_EQ(L"T16", summary[0].cells[0]);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+
+    // A companion that lacks a string leaves that text empty: no fall-back.
+    std::wstring partial = ViewerFolder(L"companion-missing");
+    ASSERT_TRUE(CopyFileW(BesideTests(L"companion_missing.mui").c_str(), (partial + L"\\modview.exe.mui").c_str(), FALSE));
+    ASSERT_TRUE(StartViewer(partial + L"\\modview.exe", L"", &viewer));
+    captions = TabCaptions(viewer);
+    EXPECT_EQ(L"T7", captions[5]);
+    EXPECT_EQ(L"", captions[6]);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+TEST(Startup, CompanionWithoutDialogEndsTheProcessWithZero)
+{
+    std::wstring folder = ViewerFolder(L"companion-nodialog");
+    ASSERT_TRUE(CopyFileW(BesideTests(L"companion_nodialog.mui").c_str(), (folder + L"\\modview.exe.mui").c_str(), FALSE));
+    RemoteViewer viewer;
+    EXPECT_FALSE(StartViewer(folder + L"\\modview.exe", L"", &viewer, 5000));
+    EXPECT_EQ(0u, WaitViewer(&viewer, 10000));
+    viewer.dialog = NULL;
+    CloseViewer(&viewer);
+}
+
+static std::string ReadLog(const std::wstring& path)
+{
+    std::string text;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD read = 0;
+    if (ReadFile(f, buffer, sizeof buffer, &read, NULL))
+        text.assign(buffer, read);
+    CloseHandle(f);
+    return text;
+}
+
+TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
+{
+    std::wstring folder = ViewerFolder(L"darkmode");
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (folder + L"\\DarkMode.dll").c_str(), FALSE));
+    std::wstring log = folder + L"\\hook.log";
+    DeleteFileW(log.c_str());
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
+
+    // Opening a file calls for the resource module again; the hook must not run again.
+    RemoteViewer viewer;
+    bool started = StartViewer(folder + L"\\modview.exe", L"\"" + folder + L"\\modview.exe\"", &viewer);
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+    EXPECT_EQ("called dialog=0\n", ReadLog(log));
+
+    // Without the library the viewer starts all the same.
+    DeleteFileW((folder + L"\\DarkMode.dll").c_str());
+    ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", L"", &viewer));
+    EXPECT_EQ(L"匯入", TabCaptions(viewer)[0]);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+}

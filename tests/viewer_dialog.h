@@ -1,0 +1,32 @@
+// The real main dialog, created in the test process, and ways to read its lists.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct ListRow {
+    std::vector<std::wstring> cells;   // one per column
+    LPARAM marker;
+};
+
+// Creates dialog 1 from this executable's resources with MainDialogProc,
+// modeless. Destroy it with DestroyWindow.
+HWND CreateViewerDialog();
+HWND ViewerList(HWND dialog, int id);
+
+// Calls OpenImage with a copy of `path` in a 260-unit buffer; returns what
+// OpenImage left in that buffer.
+std::wstring OpenInViewer(HWND dialog, const std::wstring& path);
+// Writes `bytes` to a scratch file named `name` and opens it.
+void OpenBytesInViewer(HWND dialog, const std::vector<BYTE>& bytes, const std::wstring& name);
+
+int RowCount(HWND list);
+int ColumnCount(HWND list);
+std::wstring CellText(HWND list, int row, int column);
+LPARAM RowMarkerAt(HWND list, int row);
+std::vector<ListRow> ReadRows(HWND list);
+// Rows as lines "marker|cell0|cell1|...", handy in assertions.
+std::vector<std::wstring> RowLines(HWND list);
+
+// Processes pending messages of this thread.
+void PumpMessages();

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts the viewer under Wine on FILE (default: modview.exe
+# itself). Without a display it runs under Xvfb and saves a screenshot.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$top/build}
+"$top/tools/setup.sh"
+"$top/tools/build.sh"
+"$top/tools/wine-prefix.sh" "$build/wineprefix"
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+file=${1:-$build/bin/modview.exe}
+case "$file" in /*) ;; *) file=$PWD/$file ;; esac
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$build/bin/modview.exe" "$file"
+fi
+shot=$build/modview-screenshot.png
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  wine "$0" "$1" & sleep 5
+  import -window root "$2" && echo "view: no display; screenshot saved to $2"
+  wineserver -k' "$build/bin/modview.exe" "$file" "$shot"
