@@ -89,7 +89,7 @@ def main():
             else:
                 print('ok   %s %s (list %d, %d rows)' % (checker.__name__, name, checker.LIST_ID, len(actual)))
     print('%d passed, %d failed' % (checked - failed, failed))
-    return 1 if failed or not checked else 0
+    return 1 if failed else 0
 
 
 if __name__ == '__main__':
