@@ -15,9 +15,8 @@ static HWND List(HWND dialog, int id)
     return GetDlgItem(dialog, id);
 }
 
-static void ShowAllViews(HWND dialog, const ImageView* view)
+static void ShowAllViews(HWND dialog, HMODULE resources, const ImageView* view)
 {
-    HMODULE resources = GetResourceModule();
     // Redraw stays off while the lists fill; it is switched back on for every
     // list below, whatever happened here.
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
@@ -29,6 +28,16 @@ static void ShowAllViews(HWND dialog, const ImageView* view)
     ShowHeaderSummary(List(dialog, IDC_LIST_SUMMARY), resources, view);
     ShowVersionInfo(List(dialog, IDC_LIST_VERSION), resources, view);
     ShowStringTables(List(dialog, IDC_LIST_STRINGS), view);
+}
+
+bool ShowImage(HWND dialog, HMODULE resources, const BYTE* base, DWORD size)
+{
+    ImageView view;
+    if (!InitImageView(&view, base, size))
+        return false;
+    // The resource module is looked up only for an image that passed the checks.
+    ShowAllViews(dialog, resources ? resources : GetResourceModule(), &view);
+    return true;
 }
 
 void OpenImage(HWND dialog, wchar_t* path)
@@ -53,9 +62,7 @@ void OpenImage(HWND dialog, wchar_t* path)
     if (mapping) {
         const BYTE* base = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
         if (base) {
-            ImageView view;
-            if (InitImageView(&view, base, size))
-                ShowAllViews(dialog, &view);
+            ShowImage(dialog, NULL, base, size);
             UnmapViewOfFile(base);
         }
         CloseHandle(mapping);

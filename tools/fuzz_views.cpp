@@ -1,0 +1,441 @@
+// fuzz_views: mutates PE files and runs all seven views on each mutant against
+// real list controls, with the mutant placed so that a read one byte before
+// or after it faults at once.
+//
+//   fuzz_views [--iterations N] [--seed S] [--out DIR] [--max-seed-size BYTES]
+//              [--hang-ms MS] [--test-seeds] SEED_FILE_OR_FOLDER...
+//
+// A fault or a hang writes the input and the seed/iteration that made it to
+// DIR and ends the process with a non-zero status. At the end it prints the
+// inputs run, inputs per second, faults and hangs.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+#include "image/image_view.h"
+#include "image/open_image.h"
+#include "res/resource.h"
+#include "shell/main_dialog.h"
+
+struct Seed {
+    std::wstring name;
+    std::vector<BYTE> bytes;
+    std::vector<DWORD> pointerFields;   // offsets of dwords that hold RVAs resolving inside the file
+    std::vector<DWORD> countFields;     // offsets of small words/dwords that look like counts
+    std::vector<DWORD> boundaries;      // offsets where structures start or end
+};
+
+// Shared with the exception handler and the watchdog.
+static volatile LONG currentInput = -1;
+static volatile LONG finishedInputs = 0;
+static std::vector<BYTE> currentBytes;
+static unsigned long long currentSeedValue;
+static std::wstring currentSeedName;
+static std::wstring outFolder = L".";
+static BYTE* guardLow;    // the no-access page before the placed image
+static BYTE* guardHigh;   // the no-access page after it
+static DWORD pageSize;
+
+static void WriteReport(const char* kind, DWORD code, const void* address)
+{
+    wchar_t name[MAX_PATH];
+    wsprintfW(name, L"%s\\%S-%I64u-%ld", outFolder.c_str(), kind, currentSeedValue, currentInput);
+    std::wstring bin = std::wstring(name) + L".bin", info = std::wstring(name) + L".txt";
+    HANDLE f = CreateFileW(bin.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written;
+    if (f != INVALID_HANDLE_VALUE) {
+        WriteFile(f, currentBytes.data(), static_cast<DWORD>(currentBytes.size()), &written, NULL);
+        CloseHandle(f);
+    }
+    char text[1024];
+    int n = wsprintfA(text, "%s: code 0x%08lX at %p\r\nseed value %I64u, input %ld, seed file %S\r\n"
+                      "reproduce: fuzz_views --seed %I64u --first %ld --iterations 1 <same seed files>\r\n",
+                      kind, code, address, currentSeedValue, currentInput, currentSeedName.c_str(),
+                      currentSeedValue, currentInput);
+    f = CreateFileW(info.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+        WriteFile(f, text, n, &written, NULL);
+        CloseHandle(f);
+    }
+    fprintf(stderr, "%s", text);
+    fprintf(stderr, "input written to %S\n", bin.c_str());
+    fflush(stderr);
+}
+
+static bool InGuardPage(ULONG_PTR address)
+{
+    BYTE* a = reinterpret_cast<BYTE*>(address);
+    return (a >= guardLow && a < guardLow + pageSize) || (a >= guardHigh && a < guardHigh + pageSize);
+}
+
+// Sees every exception first, also those that some library would swallow:
+// any touch of a guard page is a read outside the image.
+static LONG CALLBACK CatchGuardTouch(EXCEPTION_POINTERS* info)
+{
+    const EXCEPTION_RECORD* r = info->ExceptionRecord;
+    bool guard = r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2
+                 && InGuardPage(r->ExceptionInformation[1]);
+    if (guard || r->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+        WriteReport(guard ? "fault" : "stack-overflow", r->ExceptionCode,
+                    reinterpret_cast<void*>(guard ? r->ExceptionInformation[1] : 0));
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+static LONG WINAPI CatchUnhandled(EXCEPTION_POINTERS* info)
+{
+    WriteReport("fault", info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+static DWORD hangLimitMs = 2000;
+
+static DWORD WINAPI Watchdog(void*)
+{
+    LONG seen = -2;
+    DWORD since = GetTickCount();
+    for (;;) {
+        Sleep(100);
+        LONG now = currentInput;
+        if (now != seen || now < 0) {
+            seen = now;
+            since = GetTickCount();
+        } else if (GetTickCount() - since > hangLimitMs) {
+            WriteReport("hang", 0, NULL);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
+}
+
+// splitmix64: small, fast and the same everywhere.
+struct Random {
+    unsigned long long state;
+    unsigned long long Next()
+    {
+        unsigned long long z = (state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    DWORD Below(DWORD n) { return n ? static_cast<DWORD>(Next() % n) : 0; }
+};
+
+static const DWORD INTERESTING[] = { 0, 1, 2, 0x7F, 0x80, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF, 0x10000,
+                                     0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF };
+
+// Notes where a seed's structures are, so that mutations hit fields that matter.
+static void Survey(Seed* seed)
+{
+    ImageView view;
+    const std::vector<BYTE>& b = seed->bytes;
+    if (!InitImageView(&view, b.data(), static_cast<DWORD>(b.size())))
+        return;
+    DWORD nt = static_cast<DWORD>(view.nt - view.base);
+    const DWORD headerFields[] = { 0x3C, nt + NT_NUMBER_OF_SECTIONS, nt + NT_SIZE_OF_OPTIONAL_HEADER };
+    for (DWORD f : headerFields)
+        seed->countFields.push_back(f);
+    for (int d = 0; d < 16; ++d)
+        seed->pointerFields.push_back(nt + DataDirectoryOffset(&view, d));
+    DWORD count;
+    const IMAGE_SECTION_HEADER* sections = SectionTable(&view, &count);
+    DWORD table = sections ? static_cast<DWORD>(reinterpret_cast<const BYTE*>(sections) - view.base) : 0;
+    for (DWORD i = 0; i < count; ++i) {
+        DWORD h = table + i * sizeof(IMAGE_SECTION_HEADER);
+        for (DWORD f = 8; f <= 20; f += 4)
+            seed->countFields.push_back(h + f);
+        seed->boundaries.push_back(h);
+        seed->boundaries.push_back(sections[i].PointerToRawData);
+        seed->boundaries.push_back(sections[i].PointerToRawData + sections[i].SizeOfRawData);
+    }
+    seed->boundaries.push_back(nt + NT_OPTIONAL_HEADER);
+    seed->boundaries.push_back(table + count * sizeof(IMAGE_SECTION_HEADER));
+    // Dwords that resolve as RVAs are probably pointers; small values are probably counts.
+    // Only sample large files, to keep the survey quick.
+    DWORD step = b.size() > (1u << 20) ? 64 : 4;
+    for (DWORD off = 0; off + 4 <= b.size(); off += step) {
+        DWORD value;
+        memcpy(&value, &b[off], 4);
+        if (value >= 0x1000 && RvaToPointer(&view, value)) {
+            seed->pointerFields.push_back(off);
+            DWORD target = static_cast<DWORD>(RvaToPointer(&view, value) - view.base);
+            if (seed->boundaries.size() < 100000)
+                seed->boundaries.push_back(target);
+        } else if (value > 0 && value <= 64) {
+            seed->countFields.push_back(off);
+        }
+    }
+}
+
+static void PutValue(std::vector<BYTE>& b, DWORD offset, DWORD value, int width)
+{
+    if (offset >= b.size() || b.size() - offset < static_cast<size_t>(width))
+        return;
+    memcpy(&b[offset], &value, width);
+}
+
+static DWORD Pick(Random& r, const std::vector<DWORD>& list, DWORD fallbackRange)
+{
+    return list.empty() ? r.Below(fallbackRange) : list[r.Below(static_cast<DWORD>(list.size()))];
+}
+
+// The highest RVA that still maps to the file's last byte, through the last section that does.
+static DWORD LastByteRva(const std::vector<BYTE>& b)
+{
+    ImageView view;
+    if (!InitImageView(&view, b.data(), static_cast<DWORD>(b.size())))
+        return 0;
+    DWORD count, best = 0;
+    const IMAGE_SECTION_HEADER* s = SectionTable(&view, &count);
+    for (DWORD i = 0; i < count; ++i) {
+        if (s[i].PointerToRawData < b.size() && s[i].SizeOfRawData)
+            best = s[i].VirtualAddress + static_cast<DWORD>(b.size()) - 1 - s[i].PointerToRawData;
+    }
+    return best;
+}
+
+static void Mutate(Random& r, std::vector<BYTE>& b, const Seed& seed, const std::vector<Seed>& seeds)
+{
+    DWORD size = static_cast<DWORD>(b.size());
+    int rounds = 1 + static_cast<int>(r.Below(4));
+    for (int i = 0; i < rounds && !b.empty(); ++i) {
+        size = static_cast<DWORD>(b.size());
+        switch (r.Below(8)) {
+        case 0: {   // bit flips
+            DWORD at = r.Below(4) ? r.Below(size < 0x400 ? size : 0x400) : r.Below(size);
+            b[at] ^= static_cast<BYTE>(1u << r.Below(8));
+            break;
+        }
+        case 1: {   // an interesting value into a pointer or count field
+            const std::vector<DWORD>& fields = r.Below(2) ? seed.pointerFields : seed.countFields;
+            int width = r.Below(3) == 0 ? 2 : 4;
+            PutValue(b, Pick(r, fields, size), INTERESTING[r.Below(sizeof INTERESTING / sizeof INTERESTING[0])], width);
+            break;
+        }
+        case 2: {   // re-point an RVA at the file's last bytes or just past them
+            DWORD last = LastByteRva(b);
+            DWORD target = last - 16 + r.Below(40);
+            PutValue(b, Pick(r, seed.pointerFields, size), target, 4);
+            break;
+        }
+        case 3: {   // re-point an RVA somewhere else inside the image
+            DWORD a = Pick(r, seed.pointerFields, size), c = Pick(r, seed.pointerFields, size);
+            if (c + 4 <= size) {
+                DWORD value;
+                memcpy(&value, &b[c], 4);
+                PutValue(b, a, value + r.Below(64) - 32, 4);
+            }
+            break;
+        }
+        case 4: {   // inflate a count
+            DWORD at = Pick(r, seed.countFields, size);
+            if (at + 4 <= size) {
+                DWORD value;
+                memcpy(&value, &b[at], 4);
+                DWORD inflated[] = { value * 2 + 1, value + 0x100, 0xFFFF, 0xFFFFFFFF, 0x7FFFFFFF };
+                PutValue(b, at, inflated[r.Below(5)], r.Below(2) ? 2 : 4);
+            }
+            break;
+        }
+        case 5: {   // truncate at or near a boundary
+            DWORD at = Pick(r, seed.boundaries, size) + r.Below(9) - 4;
+            if (at >= 64 && at < size)
+                b.resize(at);
+            break;
+        }
+        case 6: {   // splice a run of another seed in
+            const Seed& other = seeds[r.Below(static_cast<DWORD>(seeds.size()))];
+            if (other.bytes.empty())
+                break;
+            DWORD from = r.Below(static_cast<DWORD>(other.bytes.size()));
+            DWORD length = 1 + r.Below(256);
+            DWORD to = r.Below(size);
+            for (DWORD k = 0; k < length && from + k < other.bytes.size() && to + k < size; ++k)
+                b[to + k] = other.bytes[from + k];
+            break;
+        }
+        default: {  // random bytes anywhere
+            DWORD at = r.Below(size);
+            b[at] = static_cast<BYTE>(r.Next());
+            break;
+        }
+        }
+    }
+}
+
+// Room for the largest input between two no-access pages that never move: an
+// input is copied either to the very start of the room or to its very end,
+// so a read one byte outside it faults at once.
+struct Placement {
+    BYTE* data;
+    SIZE_T size;
+};
+
+static Placement Reserve(SIZE_T largest)
+{
+    Placement p;
+    SIZE_T pages = (largest + pageSize - 1) / pageSize + 1;
+    BYTE* region = static_cast<BYTE*>(VirtualAlloc(NULL, (pages + 2) * pageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    VirtualProtect(region, pageSize, PAGE_NOACCESS, &old);
+    VirtualProtect(region + (pages + 1) * pageSize, pageSize, PAGE_NOACCESS, &old);
+    guardLow = region;
+    guardHigh = region + (pages + 1) * pageSize;
+    p.data = region + pageSize;
+    p.size = pages * pageSize;
+    return p;
+}
+
+static const BYTE* Place(const Placement& p, const std::vector<BYTE>& b, bool atEnd)
+{
+    BYTE* start = atEnd ? p.data + p.size - b.size() : p.data;
+    if (!b.empty())
+        memcpy(start, b.data(), b.size());
+    return start;
+}
+
+static void LoadSeed(const std::wstring& path, std::vector<Seed>* seeds, DWORD maxSize)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    DWORD size = GetFileSize(f, NULL);
+    if (size != INVALID_FILE_SIZE && size >= 64 && size <= maxSize) {
+        Seed seed;
+        seed.name = path;
+        seed.bytes.resize(size);
+        DWORD read = 0;
+        if (ReadFile(f, seed.bytes.data(), size, &read, NULL) && read == size) {
+            Survey(&seed);
+            seeds->push_back(seed);
+        }
+    }
+    CloseHandle(f);
+}
+
+static void LoadSeeds(const std::wstring& path, std::vector<Seed>* seeds, DWORD maxSize)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        LoadSeed(path, seeds, maxSize);
+        return;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            LoadSeed(path + L"\\" + found.cFileName, seeds, maxSize);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+static void EmptyLists(HWND dialog)
+{
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
+        if (id != IDC_LIST_SUMMARY)
+            SendDlgItemMessageW(dialog, id, LVM_DELETEALLITEMS, 0, 0);
+    }
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    unsigned long long seedValue = 1;
+    long iterations = 10000, first = 0;
+    DWORD maxSeedSize = 1u << 20;
+    std::vector<std::wstring> seedPaths;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = argv[i];
+        bool more = i + 1 < argc;
+        if (a == L"--iterations" && more) iterations = _wtol(argv[++i]);
+        else if (a == L"--seed" && more) seedValue = _wcstoui64(argv[++i], NULL, 10);
+        else if (a == L"--first" && more) first = _wtol(argv[++i]);
+        else if (a == L"--out" && more) outFolder = argv[++i];
+        else if (a == L"--max-seed-size" && more) maxSeedSize = static_cast<DWORD>(_wtol(argv[++i]));
+        else if (a == L"--hang-ms" && more) hangLimitMs = static_cast<DWORD>(_wtol(argv[++i]));
+        else if (a == L"--test-seeds") {
+            wchar_t temp[MAX_PATH];
+            GetTempPathW(MAX_PATH, temp);
+            seedPaths.push_back(std::wstring(temp) + L"modview-tests");
+        } else seedPaths.push_back(a);
+    }
+    std::vector<Seed> seeds;
+    for (const std::wstring& p : seedPaths)
+        LoadSeeds(p, &seeds, maxSeedSize);
+    if (seeds.empty()) {
+        fprintf(stderr, "fuzz_views: no seed files (PE files of 64 bytes to --max-seed-size)\n");
+        return 2;
+    }
+    CreateDirectoryW(outFolder.c_str(), NULL);
+
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    pageSize = system.dwPageSize;
+    size_t largest = 0;
+    for (const Seed& s : seeds)
+        largest = s.bytes.size() > largest ? s.bytes.size() : largest;
+    Placement placement = Reserve(largest + 4096);
+
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES };
+    InitCommonControlsEx(&controls);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
+    if (!dialog) {
+        fprintf(stderr, "fuzz_views: cannot create the dialog\n");
+        return 2;
+    }
+    ShowWindow(dialog, SW_HIDE);
+    HMODULE resources = GetModuleHandleW(NULL);
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        SendDlgItemMessageW(dialog, id, WM_SETREDRAW, FALSE, 0);
+
+    AddVectoredExceptionHandler(1, CatchGuardTouch);
+    SetUnhandledExceptionFilter(CatchUnhandled);
+    CreateThread(NULL, 0, Watchdog, NULL, 0, NULL);
+
+    printf("fuzz_views: %u seeds, seed value %llu, inputs %ld to %ld, two placements each\n",
+           static_cast<unsigned>(seeds.size()), seedValue, first, first + iterations - 1);
+    fflush(stdout);
+    currentSeedValue = seedValue;
+    DWORD start = GetTickCount();
+    long shown = 0;
+    for (long n = first; n < first + iterations; ++n) {
+        // Each input is a function of (seed value, input number) alone, so any
+        // one can be made again without the ones before it.
+        Random r = { seedValue * 0x100000001B3ULL ^ static_cast<unsigned long long>(n) * 0x9E3779B97F4A7C15ULL };
+        r.Next();
+        const Seed& seed = seeds[r.Below(static_cast<DWORD>(seeds.size()))];
+        std::vector<BYTE> input = seed.bytes;
+        Mutate(r, input, seed, seeds);
+        currentSeedName = seed.name;
+        currentBytes = input;
+        currentInput = n;
+        for (int placementKind = 0; placementKind < 2; ++placementKind) {
+            const BYTE* base = Place(placement, input, placementKind == 0);
+            EmptyLists(dialog);
+            if (ShowImage(dialog, resources, base, static_cast<DWORD>(input.size())))
+                ++shown;
+        }
+        InterlockedIncrement(&finishedInputs);
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        if ((n - first + 1) % 20000 == 0) {
+            printf("  %ld inputs, %.0f per second\n", n - first + 1,
+                   (n - first + 1) * 1000.0 / ((GetTickCount() - start) | 1));
+            fflush(stdout);
+        }
+    }
+    currentInput = -1;
+    double seconds = (GetTickCount() - start) / 1000.0;
+    printf("inputs run: %ld (x2 placements), still PE images: %ld of %ld placements\n", iterations, shown, iterations * 2);
+    printf("inputs per second: %.0f\n", seconds > 0 ? iterations / seconds : 0.0);
+    printf("faults: 0\nhangs: 0\n");
+    fflush(stdout);
+    DestroyWindow(dialog);
+    return 0;
+}
