@@ -37,9 +37,10 @@ static const int STRING_DEPTH = 3;
 // still measured, so the walk goes on after them, but not entered: hostile
 // data could nest a block every 8 bytes and exhaust the stack.
 static const int MAX_DEPTH = 16;
-// A key is counted no further than this: one that long already puts the value
-// past any block's wLength.
+// A key or value text is counted no further than this: one that long already
+// puts the walk past any block's wLength.
 static const DWORD MAX_KEY_BYTES = 0x10000;
+static const DWORD MAX_TEXT_BYTES = 0x10000;
 // The size given for a block that does not lie inside the file (or that the
 // walk's budget cannot pay for). It is larger than any wLength, so every
 // enclosing walk ends as well; nothing after the block lies inside the file
@@ -128,16 +129,18 @@ static int ShowString(VersionRows* rows, const BYTE* block, const BlockHeader* h
     InsertRow(rows->list, rows->row, rows->label, ROW_PLAIN);
     int valueBytes = 0;
     if (header->valueLength != 0) {
-        // wValueLength counts units, and some writers count bytes there, so
-        // the text is read to its terminator instead, but never past the
-        // block or the file.
+        // The walk steps over the text to its terminator, whatever
+        // wValueLength says (it counts units, and some writers count bytes
+        // there). What is shown stops at the end of the block: a text without
+        // a terminator inside it is never read past it, nor past the file.
         const BYTE* text = BlockAt(view, block, header->valueOffset);
-        DWORD limit = header->valueOffset < header->length ? header->length - header->valueOffset : 0;
-        DWORD units = text ? ImageWideStringLength(view, text, limit) : 0;
-        const BYTE* p = ImageSpan(view, text, 2 * units);
-        if (p && units)
-            memcpy(rows->value, p, 2 * units);
-        rows->value[p ? units : 0] = L'\0';
+        DWORD units = text ? ImageWideStringLength(view, text, MAX_TEXT_BYTES) : 0;
+        DWORD inBlock = header->valueOffset < header->length ? (header->length - header->valueOffset) / 2 : 0;
+        DWORD shown = units < inBlock ? units : inBlock;
+        const BYTE* p = ImageSpan(view, text, 2 * shown);
+        if (p && shown)
+            memcpy(rows->value, p, 2 * shown);
+        rows->value[p ? shown : 0] = L'\0';
         SetCell(rows->list, rows->row, 1, rows->value);
         valueBytes = static_cast<int>(2 * units) + 2;
         SpendResourceBudget(rows->walk, 2 * units + 2);
