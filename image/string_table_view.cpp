@@ -28,6 +28,8 @@ static void ShowLanguageHeader(HWND list, int* row, DWORD language)
 static BlockEnd ShowBlock(HWND list, int* row, ResourceWalk* walk, DWORD block, DWORD dataOffset)
 {
     const ImageView* view = walk->view;
+    // Data that no section holds or that starts at or past the end of the
+    // file ends the whole view, and so does a data entry outside the file.
     IMAGE_RESOURCE_DATA_ENTRY data;
     if (!ReadResourceDataEntry(walk, dataOffset, &data))
         return VIEW_DONE;
