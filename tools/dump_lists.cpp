@@ -3,6 +3,8 @@
 //   == <file>
 //   -- list <id>
 //   <marker>\t<cell 0>\t<cell 1>...
+// Backslash, tab, CR and LF inside a cell are written as \\, \t, \r and \n,
+// so that every row stays one line (string resources hold line breaks).
 // Used by the reference comparisons and handy for looking at a file by hand.
 #include <windows.h>
 #include <commctrl.h>
@@ -21,6 +23,21 @@ static void Print(const std::wstring& text)
     fwrite(out.data(), 1, out.size(), stdout);
 }
 
+static std::wstring Escape(const wchar_t* text)
+{
+    std::wstring out;
+    for (; *text; ++text) {
+        switch (*text) {
+        case L'\\': out += L"\\\\"; break;
+        case L'\t': out += L"\\t"; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\n': out += L"\\n"; break;
+        default: out += *text;
+        }
+    }
+    return out;
+}
+
 static std::wstring Cell(HWND list, int row, int column)
 {
     std::vector<wchar_t> text(4096, 0);
@@ -29,7 +46,7 @@ static std::wstring Cell(HWND list, int row, int column)
     item.pszText = text.data();
     item.cchTextMax = static_cast<int>(text.size());
     SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text.data();
+    return Escape(text.data());
 }
 
 static void DumpList(HWND list, int id)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Opens real modules in modview (through modview_dump under Wine) and compares
 its lists row for row with what an independent parser, python3-pefile, says
-they must hold.
+they must hold. The dump escapes backslash, tab, CR and LF inside cells.
 
 Each expect_<view>.py beside this script provides LIST_ID, MODULES (file names
 under the Wine module folder), and expected_rows(pe, path) returning a list of
@@ -36,9 +36,22 @@ def dump(wine, tool, files):
         elif line.startswith('-- list '):
             rows = current.setdefault(int(line[8:]), [])
         elif line and rows is not None:
-            cells = line.split('\t')
+            cells = [unescape(c) for c in line.split('\t')]
             rows.append(tuple([int(cells[0])] + cells[1:]))
     return {f: result.get(winepath(f), {}) for f in files}
+
+
+def unescape(cell):
+    """Undoes the dump's escapes of backslash, tab, CR and LF."""
+    out, i = [], 0
+    while i < len(cell):
+        if cell[i] == '\\' and i + 1 < len(cell):
+            out.append({'t': '\t', 'r': '\r', 'n': '\n'}.get(cell[i + 1], cell[i + 1]))
+            i += 2
+        else:
+            out.append(cell[i])
+            i += 1
+    return ''.join(out)
 
 
 def winepath(path):

@@ -1,0 +1,101 @@
+#include "resource_dir.h"
+#include <string.h>
+#include "list_rows.h"
+
+bool StartResourceWalk(ResourceWalk* walk, const ImageView* view)
+{
+    walk->view = view;
+    walk->root = NULL;
+    walk->budget = view->size;
+    DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_RESOURCE);
+    if (rva == 0)
+        return false;
+    walk->root = RvaToPointer(view, rva);
+    return walk->root != NULL;
+}
+
+bool SpendResourceBudget(ResourceWalk* walk, DWORD bytes)
+{
+    if (walk->budget < bytes) {
+        walk->budget = 0;   // once short, every later request fails too
+        return false;
+    }
+    walk->budget -= bytes;
+    return true;
+}
+
+// base + root offset + offset when `length` bytes from there lie inside the file.
+static const BYTE* FromRoot(const ResourceWalk* walk, DWORD offset, DWORD length)
+{
+    const ImageView* view = walk->view;
+    ULONGLONG position = static_cast<ULONGLONG>(walk->root - view->base) + offset;
+    if (position > view->size)
+        return NULL;
+    return ImageAt(view, static_cast<DWORD>(position), length);
+}
+
+bool ReadResourceCounts(const ResourceWalk* walk, const BYTE* directory, WORD* named, WORD* ids)
+{
+    IMAGE_RESOURCE_DIRECTORY header;
+    *named = 0;
+    *ids = 0;
+    const BYTE* p = ImageSpan(walk->view, directory, sizeof header);
+    if (!p)
+        return false;
+    memcpy(&header, p, sizeof header);
+    *named = header.NumberOfNamedEntries;
+    *ids = header.NumberOfIdEntries;
+    return true;
+}
+
+bool ReadResourceEntry(const ResourceWalk* walk, const BYTE* directory, DWORD index,
+                       IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
+{
+    memset(entry, 0, sizeof *entry);
+    // The entries follow the 16-byte header; an index beyond the file's end
+    // is refused before any pointer is formed from it.
+    DWORD left = ImageBytesLeft(walk->view, directory);
+    ULONGLONG offset = sizeof(IMAGE_RESOURCE_DIRECTORY) + static_cast<ULONGLONG>(index) * sizeof *entry;
+    if (offset + sizeof *entry > left)
+        return false;
+    memcpy(entry, directory + offset, sizeof *entry);
+    return true;
+}
+
+const BYTE* ResourceSubdirectory(const ResourceWalk* walk, DWORD offsetToData)
+{
+    return FromRoot(walk, offsetToData & 0x7FFFFFFF, 0);
+}
+
+const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type)
+{
+    WORD named, ids;
+    if (!ReadResourceCounts(walk, walk->root, &named, &ids))
+        return NULL;
+    DWORD count = static_cast<DWORD>(named) + ids;
+    for (DWORD i = 0; i < count; ++i) {
+        IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+        if (!ReadResourceEntry(walk, walk->root, i, &entry))
+            return NULL;
+        if (entry.Name == type)
+            return ResourceSubdirectory(walk, entry.OffsetToData);
+    }
+    return NULL;
+}
+
+bool ReadResourceDataEntry(const ResourceWalk* walk, DWORD offsetToData, IMAGE_RESOURCE_DATA_ENTRY* data)
+{
+    memset(data, 0, sizeof *data);
+    const BYTE* p = FromRoot(walk, offsetToData, sizeof *data);
+    if (!p)
+        return false;
+    memcpy(data, p, sizeof *data);
+    return true;
+}
+
+void LanguageIdText(DWORD language, wchar_t* out)
+{
+    out[0] = L'0';
+    out[1] = L'x';
+    FormatHex4(language, out + 2);
+}
