@@ -62,6 +62,8 @@ void FormatGrouped(DWORD value, wchar_t* out, int units)
     format.lpDecimalSep = separator;
     format.lpThousandSep = separator;
     format.NegativeOrder = 0;
-    if (!GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &format, out, units))
+    // Some implementations drop the lone digit of 0 as a "leading zero";
+    // the number is then shown as it was printed.
+    if (!GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &format, out, units) || out[0] == L'\0')
         lstrcpynW(out, digits, units);
 }
