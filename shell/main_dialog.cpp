@@ -7,7 +7,7 @@
 #include "../image/open_image.h"
 #include "../res/resource.h"
 
-struct ColumnSpec {
+struct ColumnLayout {
     int list;
     int column;
     int caption;   // string id, 0 for a column without caption
@@ -17,7 +17,7 @@ struct ColumnSpec {
 
 // In creation order: column 0 of the three name lists, then their column 1,
 // then each remaining list from column 0 upward.
-static const ColumnSpec COLUMNS[] = {
+static const ColumnLayout COLUMNS[] = {
     { IDC_LIST_IMPORTS, 0, IDS_COL_NUMBER, 80, false },
     { IDC_LIST_DELAY, 0, IDS_COL_NUMBER, 80, false },
     { IDC_LIST_EXPORTS, 0, IDS_COL_NUMBER, 80, false },
@@ -52,18 +52,18 @@ static void AddTabs(HWND dialog, HMODULE resources)
 static void AddColumns(HWND dialog, HMODULE resources)
 {
     for (size_t i = 0; i < sizeof COLUMNS / sizeof COLUMNS[0]; ++i) {
-        const ColumnSpec& spec = COLUMNS[i];
+        const ColumnLayout& layout = COLUMNS[i];
         wchar_t caption[TEXT_UNITS];
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH;
-        column.fmt = spec.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = spec.width;
-        if (spec.caption) {
-            LoadStringW(resources, spec.caption, caption, TEXT_UNITS);
+        column.fmt = layout.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = layout.width;
+        if (layout.caption) {
+            LoadStringW(resources, layout.caption, caption, TEXT_UNITS);
             column.mask |= LVCF_TEXT;
             column.pszText = caption;
         }
-        SendDlgItemMessageW(dialog, spec.list, LVM_INSERTCOLUMNW, spec.column,
+        SendDlgItemMessageW(dialog, layout.list, LVM_INSERTCOLUMNW, layout.column,
                             reinterpret_cast<LPARAM>(&column));
     }
 }
