@@ -52,7 +52,7 @@ static void AddLibraryRow(ImportList* out, DWORD nameRva)
 static bool AddFunctionRows(ImportList* out, DWORD tableRva, DWORD bias)
 {
     const ImageView* view = out->view;
-    const DWORD width = view->is64 ? sizeof(ULONGLONG) : sizeof(DWORD);
+    const DWORD width = view->is64 ? 8 : 4;
     const ULONGLONG ordinalFlag = view->is64 ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
 
     // A table that does not resolve, or that the end of the file cuts, simply
