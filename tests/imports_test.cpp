@@ -122,15 +122,6 @@ TEST_F(ImportsTest, LibrariesAndFunctionsInPe32AndPe32Plus)
             L"0|0001|",
         };
         EXPECT_EQ(expected, Imports(pe.Build()));
-        if (wide) {
-            // In PE32+ a by-name entry with bit 31 set is still by name.
-            PutTable(pe, 0x1300, { 0x80001530ULL });
-            pe.AddSection(".hi", 0x80001000, 0x1000, 0x1000);
-            PutByName(pe, 0x80001530, 3, "High");
-            Lines rows = Imports(pe.Build());
-            ASSERT_EQ(7u, rows.size());
-            EXPECT_EQ(L"0|0003|High", rows[6]);
-        }
     }
 }
 
