@@ -267,7 +267,7 @@ TEST_F(OpenFileTest, BrowseOpensTheConfirmedFileAndNothingOnCancelOrRefusal)
     ASSERT_TRUE(cancel.found);
     EXPECT_TRUE(cancel.closed);
     EXPECT_EQ(chosen, PathBox());
-    EXPECT_EQ(1, RowCount(ViewerList(dialog, IDC_LIST_SECTIONS)));
+    EXPECT_EQ(L"kept", CellText(ViewerList(dialog, IDC_LIST_SECTIONS), 0, 0));   // no OpenImage emptied the list
 
     // A file that does not exist is refused by the dialog itself.
     FileDialogScript missing = {};
@@ -278,7 +278,7 @@ TEST_F(OpenFileTest, BrowseOpensTheConfirmedFileAndNothingOnCancelOrRefusal)
     EXPECT_TRUE(missing.refused);
     EXPECT_TRUE(missing.closed);
     EXPECT_EQ(chosen, PathBox());
-    EXPECT_EQ(1, RowCount(ViewerList(dialog, IDC_LIST_SECTIONS)));
+    EXPECT_EQ(L"kept", CellText(ViewerList(dialog, IDC_LIST_SECTIONS), 0, 0));   // no OpenImage emptied the list
 }
 
 // --- Drop -----------------------------------------------------------------
@@ -329,7 +329,7 @@ TEST_F(OpenFileTest, DropOpensOnlyTheFirstFileAndReleasesTheDrop)
     SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     EXPECT_TRUE(Released(drop));
     EXPECT_EQ(first, PathBox());
-    EXPECT_EQ(1, RowCount(ViewerList(dialog, IDC_LIST_SECTIONS)));
+    EXPECT_EQ(L"kept", CellText(ViewerList(dialog, IDC_LIST_SECTIONS), 0, 0));   // no OpenImage emptied the list
 }
 
 // --- Double-click on a library ----------------------------------------------
