@@ -119,7 +119,7 @@ void AutosizeLastColumns(HWND dialog)
     }
 }
 
-static void ShowSelectedTab(HWND dialog)
+void ShowSelectedTab(HWND dialog)
 {
     int selected = static_cast<int>(SendDlgItemMessageW(dialog, IDC_TABS, TCM_GETCURSEL, 0, 0));
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)

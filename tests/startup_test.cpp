@@ -37,6 +37,9 @@ TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
     RemoteViewer viewer;
     ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"\"" + file + L"\" ignored-second-argument", &viewer));
     EXPECT_EQ(file, RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
+    // Only the first tab's list is shown, though all seven were filled.
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        EXPECT_EQ(id == IDC_LIST_IMPORTS, IsWindowVisible(GetDlgItem(viewer.dialog, id)) != FALSE) << "list " << id;
     std::vector<std::wstring> captions = TabCaptions(viewer);
     const wchar_t* expected[] = { L"匯入", L"延遲匯入", L"匯出", L"節段", L"進階", L"版本", L"句子" };
     for (int i = 0; i < LIST_COUNT; ++i)
