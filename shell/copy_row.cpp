@@ -13,8 +13,8 @@ static int ColumnCount(HWND list)
 
 // Writes the row's cells, separated by tabs, into `text`, which has room for
 // columns * (CELL_UNITS + 1) units: each cell takes at most its tab,
-// CELL_UNITS - 1 units of text and a terminator.
-static void JoinCells(HWND list, int row, int columns, wchar_t* text)
+// CELL_UNITS - 1 units of text and a terminator. Returns the length.
+static SIZE_T JoinCells(HWND list, int row, int columns, wchar_t* text)
 {
     SIZE_T length = 0;
     text[0] = L'\0';
@@ -23,6 +23,7 @@ static void JoinCells(HWND list, int row, int columns, wchar_t* text)
             text[length++] = L'\t';
         length += GetCell(list, row, column, text + length, CELL_UNITS);
     }
+    return length;
 }
 
 // Copies the text into a block of its own length: the clipboard keeps it.
@@ -32,8 +33,7 @@ static HGLOBAL RowText(HWND list, int row, int columns)
     wchar_t* scratch = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, room));
     if (!scratch)
         return NULL;
-    JoinCells(list, row, columns, scratch);
-    SIZE_T bytes = (lstrlenW(scratch) + 1) * sizeof(wchar_t);
+    SIZE_T bytes = (JoinCells(list, row, columns, scratch) + 1) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     void* target = memory ? GlobalLock(memory) : NULL;
     if (target) {
