@@ -1,6 +1,7 @@
 #include "main_dialog.h"
 #include <commctrl.h>
 #include <shellapi.h>
+#include "copy_row.h"
 #include "open_file.h"
 #include "resource_module.h"
 #include "../image/list_rows.h"
@@ -119,16 +120,21 @@ void AutosizeLastColumns(HWND dialog)
     }
 }
 
-static void ShowSelectedTab(HWND dialog)
+void ShowSelectedTab(HWND dialog)
 {
     int selected = static_cast<int>(SendDlgItemMessageW(dialog, IDC_TABS, TCM_GETCURSEL, 0, 0));
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
         ShowWindow(GetDlgItem(dialog, id), id == IDC_LIST_FIRST + selected ? SW_SHOW : SW_HIDE);
 }
 
+static bool IsList(UINT_PTR id)
+{
+    return id >= IDC_LIST_FIRST && id <= IDC_LIST_LAST;
+}
+
 static bool IsColouredList(UINT_PTR id)
 {
-    return id >= IDC_LIST_FIRST && id <= IDC_LIST_LAST && id != IDC_LIST_SUMMARY;
+    return IsList(id) && id != IDC_LIST_SUMMARY;
 }
 
 // Group-header rows are drawn white on teal; everything else draws by default.
@@ -161,6 +167,10 @@ static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
     case NM_DBLCLK:
         if (header->idFrom == IDC_LIST_IMPORTS || header->idFrom == IDC_LIST_DELAY)
             OpenDependency(header->hwndFrom);
+        return FALSE;
+    case LVN_KEYDOWN:
+        if (IsList(header->idFrom))
+            OnListKeyDown(dialog, reinterpret_cast<const NMLVKEYDOWN*>(header));
         return FALSE;
     case TCN_SELCHANGE:
         ShowSelectedTab(dialog);
