@@ -6,11 +6,14 @@
 #pragma once
 #include <windows.h>
 
+struct SectionIndex;
+
 struct ImageView {
     const BYTE* base;   // start of the mapping of the whole file
     DWORD size;         // bytes mapped (low 32 bits of the file size)
     const BYTE* nt;     // the PE signature; the fixed headers behind it lie inside
     bool is64;          // optional header read as PE32+ (Machine is not i386)
+    const SectionIndex* index;   // null, or a lookup table for a long section table
 };
 
 // Fixed offsets from the PE signature.
@@ -64,6 +67,15 @@ DWORD ImageWideStringLength(const ImageView* view, const void* p, DWORD limitByt
 
 // The section table, cut to the headers that lie wholly inside the file.
 const IMAGE_SECTION_HEADER* SectionTable(const ImageView* view, DWORD* count);
+
+// A hostile file can declare tens of thousands of sections, and every lookup
+// would walk them all. For a table longer than this, BuildSectionIndex makes
+// a sorted table that gives the same first-matching section in logarithmic time.
+const DWORD SECTION_INDEX_THRESHOLD = 32;
+// Builds the index when the table is long enough (and memory allows); the
+// lookups below use it from then on. FreeSectionIndex releases it.
+void BuildSectionIndex(ImageView* view);
+void FreeSectionIndex(ImageView* view);
 
 // Translates an RVA through the section table: the first section whose
 // [VirtualAddress, VirtualAddress + extent) holds it wins, extent being

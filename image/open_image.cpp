@@ -35,8 +35,10 @@ bool ShowImage(HWND dialog, HMODULE resources, const BYTE* base, DWORD size)
     ImageView view;
     if (!InitImageView(&view, base, size))
         return false;
+    BuildSectionIndex(&view);
     // The resource module is looked up only for an image that passed the checks.
     ShowAllViews(dialog, resources ? resources : GetResourceModule(), &view);
+    FreeSectionIndex(&view);
     return true;
 }
 

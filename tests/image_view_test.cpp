@@ -89,7 +89,7 @@ TEST(ImageView, RejectsLfanewThatLeavesTheFile)
 TEST(ImageView, ReadsStopAtTheEndOfTheFile)
 {
     std::vector<BYTE> bytes(16, 0xAB);
-    ImageView view = { bytes.data(), 16, NULL, false };
+    ImageView view = { bytes.data(), 16, NULL, false, NULL };
     DWORD value;
     EXPECT_TRUE(ReadDword(&view, bytes.data() + 12, &value));
     EXPECT_EQ(0xABABABABu, value);
@@ -109,7 +109,7 @@ TEST(ImageView, ReadsStopAtTheEndOfTheFile)
 
     // UTF-16 text stops at a zero unit, at the limit, or before a half unit at the end.
     std::vector<BYTE> wide = { 'a', 0, 'b', 0, 0, 0, 'c', 0, 'd' };
-    ImageView w = { wide.data(), static_cast<DWORD>(wide.size()), NULL, false };
+    ImageView w = { wide.data(), static_cast<DWORD>(wide.size()), NULL, false, NULL };
     EXPECT_EQ(2u, ImageWideStringLength(&w, wide.data(), 100));
     EXPECT_EQ(1u, ImageWideStringLength(&w, wide.data(), 3));
     EXPECT_EQ(1u, ImageWideStringLength(&w, wide.data() + 6, 100));

@@ -105,3 +105,46 @@ TEST(RvaTranslation, NothingOutsideTheFileResolves)
     EXPECT_EQ(-1, Offset(wrapImage, 0xFFFFF000));
     EXPECT_EQ(-1, Offset(wrapImage, 0x500));
 }
+
+// The lookup table built for long section tables must pick the same first
+// matching section as the walk of the table, overlaps, zero extents and
+// wrapping ends included.
+TEST(RvaTranslation, IndexForLongTablesAgreesWithTheWalk)
+{
+    unsigned long long state = 12345;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<DWORD>(state >> 33);
+    };
+    const DWORD bases[] = { 0x1000, 0x2000, 0x2800, 0x10000, 0xFFFFF000, 0x7FFFFFF0 };
+    for (int round = 0; round < 20; ++round) {
+        PeBuilder pe;
+        DWORD sections = 40 + next() % 300;
+        for (DWORD i = 0; i < sections; ++i) {
+            DWORD va = bases[next() % 6] + (next() % 64) * 0x100;
+            DWORD extents[] = { 0, 0x100, 0x1000, 0x8000, 0x100000, 0xFFFFFFFF };
+            DWORD virtualSize = extents[next() % 6];
+            int s = pe.AddSection(".s", va, virtualSize, 0);
+            pe.sections[s].header.SizeOfRawData = extents[next() % 5];
+            pe.sections[s].header.PointerToRawData = (next() % 64) * 0x200;
+        }
+        OpenedImage image;
+        Open(pe.Build(), &image);
+        image.bytes.resize(image.bytes.size() + 0x10000);   // room for positions to land in
+        image.view.base = image.bytes.data();
+        image.view.size = static_cast<DWORD>(image.bytes.size());
+        ASSERT_TRUE(InitImageView(&image.view, image.bytes.data(), image.view.size));
+        ImageView indexed = image.view;
+        BuildSectionIndex(&indexed);
+        ASSERT_TRUE(indexed.index != NULL);
+        for (int q = 0; q < 5000; ++q) {
+            DWORD rva = bases[next() % 6] + (next() % 0x9000) - 0x800;
+            if (q % 3 == 0)
+                rva = next() * 2;
+            ASSERT_EQ(RvaToPointer(&image.view, rva), RvaToPointer(&indexed, rva)) << "round " << round << " rva " << rva;
+            ASSERT_EQ(RvaToSpan(&image.view, rva, 8), RvaToSpan(&indexed, rva, 8));
+        }
+        FreeSectionIndex(&indexed);
+        EXPECT_EQ(nullptr, indexed.index);
+    }
+}
