@@ -28,6 +28,7 @@ struct Seed {
 
 // Shared with the exception handler and the watchdog.
 static volatile LONG currentInput = -1;
+static volatile LONG currentStep = -1;    // advances with every placement, for the watchdog
 static volatile LONG finishedInputs = 0;
 static std::vector<BYTE> currentBytes;
 static unsigned long long currentSeedValue;
@@ -91,7 +92,11 @@ static LONG WINAPI CatchUnhandled(EXCEPTION_POINTERS* info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-static DWORD hangLimitMs = 2000;
+// Bound for one placement of one input. A file may legitimately ask for tens of
+// thousands of rows (every one of which costs a list insertion), so this is
+// well above what any such file takes, and far below what a loop that never
+// ends would.
+static DWORD hangLimitMs = 5000;
 
 static DWORD WINAPI Watchdog(void*)
 {
@@ -99,7 +104,7 @@ static DWORD WINAPI Watchdog(void*)
     DWORD since = GetTickCount();
     for (;;) {
         Sleep(100);
-        LONG now = currentInput;
+        LONG now = currentStep;
         if (now != seen || now < 0) {
             seen = now;
             since = GetTickCount();
@@ -415,6 +420,7 @@ int wmain(int argc, wchar_t** argv)
         currentBytes = input;
         currentInput = n;
         for (int placementKind = 0; placementKind < 2; ++placementKind) {
+            InterlockedIncrement(&currentStep);
             const BYTE* base = Place(placement, input, placementKind == 0);
             EmptyLists(dialog);
             if (ShowImage(dialog, resources, base, static_cast<DWORD>(input.size())))
@@ -431,6 +437,7 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     currentInput = -1;
+    currentStep = -1;
     double seconds = (GetTickCount() - start) / 1000.0;
     printf("inputs run: %ld (x2 placements), still PE images: %ld of %ld placements\n", iterations, shown, iterations * 2);
     printf("inputs per second: %.0f\n", seconds > 0 ? iterations / seconds : 0.0);
