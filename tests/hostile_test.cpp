@@ -208,6 +208,19 @@ std::vector<Hostile> Catalogue()
         pe.PutDword(0x1000 + 0x44, 0x80000018);   // language entry names a directory as its data entry
         return pe.Build();
     } });
+    // Found by fuzzing: a language-level directory whose counts make the rest
+    // of the file read as language entries, each of which gets a header row.
+    all.push_back({ L"version-language-counts-cover-the-file", [] {
+        PeBuilder pe = WithData(false, 0x11000);
+        PutResourceTree(pe, 0x1000, 16, 1, 0x409, 0x1100, 0x100);
+        pe.PutWord(0x1030 + 12, 0xFFFF);
+        pe.PutWord(0x1030 + 14, 0xFFFF);
+        for (DWORD rva = 0x1200; rva + 8 <= 0x12000; rva += 8) {
+            pe.PutDword(rva, 0x400 + (rva / 8) % 0x800);
+            pe.PutDword(rva + 4, 0x48);
+        }
+        return pe.Build();
+    } });
     all.push_back({ L"version-nested-thousands-deep", [] {
         const DWORD levels = 5000, step = 12;
         DWORD size = 0x100 + levels * step;
