@@ -92,23 +92,45 @@ static LONG WINAPI CatchUnhandled(EXCEPTION_POINTERS* info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Bound for one placement of one input. A file may legitimately ask for tens of
-// thousands of rows (every one of which costs a list insertion), so this is
-// well above what any such file takes, and far below what a loop that never
-// ends would.
+// Bound, in milliseconds of busy time, for one placement of one input. A file
+// may legitimately ask for tens of thousands of rows (every one of which costs
+// a list insertion), so this is well above what any such file takes, and far
+// below what a loop that never ends would.
 static DWORD hangLimitMs = 5000;
 
+static HANDLE fuzzThread;
+
+// CPU time the fuzzing thread has used, in milliseconds.
+static ULONGLONG BusyMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(fuzzThread, &created, &exited, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k, u;
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return (k.QuadPart + u.QuadPart) / 10000;
+}
+
+// A placement that keeps the fuzzing thread busy for longer than the limit is
+// a hang. Busy time, not wall time, so that a loaded machine does not raise
+// false alarms; a wall-time bound twelve times as long catches a thread that
+// waits for ever.
 static DWORD WINAPI Watchdog(void*)
 {
     LONG seen = -2;
     DWORD since = GetTickCount();
+    ULONGLONG busySince = BusyMs();
     for (;;) {
         Sleep(100);
         LONG now = currentStep;
         if (now != seen || now < 0) {
             seen = now;
             since = GetTickCount();
-        } else if (GetTickCount() - since > hangLimitMs) {
+            busySince = BusyMs();
+        } else if (BusyMs() - busySince > hangLimitMs || GetTickCount() - since > 12 * hangLimitMs) {
             WriteReport("hang", 0, NULL);
             TerminateProcess(GetCurrentProcess(), 4);
         }
@@ -400,6 +422,8 @@ int wmain(int argc, wchar_t** argv)
 
     AddVectoredExceptionHandler(1, CatchGuardTouch);
     SetUnhandledExceptionFilter(CatchUnhandled);
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &fuzzThread, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     CreateThread(NULL, 0, Watchdog, NULL, 0, NULL);
 
     printf("fuzz_views: %u seeds, seed value %llu, inputs %ld to %ld, two placements each\n",
