@@ -54,6 +54,12 @@ struct VersionRows {
     int row;
     wchar_t label[LABEL_UNITS];
     wchar_t value[VALUE_UNITS];
+    // Labels are loaded from the resource module once per call, when first
+    // needed, not once per row: a resource lookup costs more than the row.
+    bool languageLoaded;
+    wchar_t languageLabel[LANGUAGE_UNITS];
+    bool keyLoaded[VERSION_KEY_COUNT];
+    wchar_t keyLabel[VERSION_KEY_COUNT][LABEL_UNITS];
 };
 
 struct BlockHeader {
@@ -111,7 +117,13 @@ static void KeyLabel(VersionRows* rows, const BYTE* key, DWORD keyUnits)
         int middle = (low + high) / 2;
         int order = lstrcmpW(rows->label, VersionKeyTable[middle]);
         if (order == 0) {
-            LoadStringW(rows->resources, IDS_VERKEY_FIRST + middle, rows->label, LABEL_UNITS);
+            if (!rows->keyLoaded[middle]) {
+                // Loaded over the key itself, which stays when the module has no such string.
+                lstrcpyW(rows->keyLabel[middle], rows->label);
+                LoadStringW(rows->resources, IDS_VERKEY_FIRST + middle, rows->keyLabel[middle], LABEL_UNITS);
+                rows->keyLoaded[middle] = true;
+            }
+            lstrcpyW(rows->label, rows->keyLabel[middle]);
             return;
         }
         if (order < 0)
@@ -185,13 +197,15 @@ static void ShowVersionRoot(VersionRows* rows, const BYTE* root)
 // A language header row, then the Strings of the language entry's data.
 static void ShowVersionLanguage(VersionRows* rows, const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
 {
-    wchar_t label[LANGUAGE_UNITS];
+    if (!rows->languageLoaded) {
+        if (LoadStringW(rows->resources, IDS_LANGUAGE, rows->languageLabel, LANGUAGE_UNITS) == 0)
+            rows->languageLabel[0] = L'\0';
+        rows->languageLoaded = true;
+    }
     wchar_t language[LANGUAGE_UNITS];
-    if (LoadStringW(rows->resources, IDS_LANGUAGE, label, LANGUAGE_UNITS) == 0)
-        label[0] = L'\0';
     if (VerLanguageNameW(entry->Name, language, LANGUAGE_UNITS) == 0)
         LanguageIdText(entry->Name, language);
-    InsertRow(rows->list, rows->row, label, ROW_HEADER);
+    InsertRow(rows->list, rows->row, rows->languageLabel, ROW_HEADER);
     SetCell(rows->list, rows->row, 1, language);
     ++rows->row;
 
@@ -218,6 +232,9 @@ void ShowVersionInfo(HWND list, HMODULE resources, const ImageView* view)
     rows.resources = resources;
     rows.walk = &walk;
     rows.row = 0;
+    rows.languageLoaded = false;
+    for (int k = 0; k < VERSION_KEY_COUNT; ++k)
+        rows.keyLoaded[k] = false;
     DWORD nameCount = static_cast<DWORD>(named) + ids;
     for (DWORD n = 0; n < nameCount; ++n) {
         IMAGE_RESOURCE_DIRECTORY_ENTRY nameEntry;
