@@ -21,6 +21,22 @@ void SetCell(HWND list, int row, int column, const wchar_t* text)
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+int GetCell(HWND list, int row, int column, wchar_t* out, int units)
+{
+    if (units <= 0)
+        return 0;
+    out[0] = L'\0';
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = out;
+    item.cchTextMax = units;
+    int length = static_cast<int>(SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (length < 0 || length >= units)
+        length = units - 1;
+    out[length] = L'\0';
+    return length;
+}
+
 void AnsiToWide(const char* text, DWORD length, wchar_t* out, int units)
 {
     out[0] = L'\0';
@@ -62,6 +78,8 @@ void FormatGrouped(DWORD value, wchar_t* out, int units)
     format.lpDecimalSep = separator;
     format.lpThousandSep = separator;
     format.NegativeOrder = 0;
-    if (!GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &format, out, units))
+    // Some implementations drop the lone digit of 0 as a "leading zero";
+    // the number is then shown as it was printed.
+    if (!GetNumberFormatW(LOCALE_USER_DEFAULT, 0, digits, &format, out, units) || out[0] == L'\0')
         lstrcpynW(out, digits, units);
 }

@@ -18,6 +18,9 @@ const int TEXT_UNITS = 64;
 void InsertRow(HWND list, int index, const wchar_t* text, RowMarker marker);
 // Sets the text of cell (row, column).
 void SetCell(HWND list, int row, int column, const wchar_t* text);
+// Copies the text of cell (row, column) into `out` (room for `units` units),
+// cut to fit and always terminated; returns the number of units copied.
+int GetCell(HWND list, int row, int column, wchar_t* out, int units);
 
 // Converts `length` bytes of 8-bit text from the ANSI code page into `out`
 // (room for `units` units), cut to fit and always terminated. The text ends

@@ -75,6 +75,9 @@ void OpenImage(HWND dialog, wchar_t* path)
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, NULL, TRUE);
     }
+    // Switching redraw back on also marks a window visible, so the six lists
+    // of the other tabs would be shown on top of the selected one.
+    ShowSelectedTab(dialog);
     PathRemoveFileSpecW(path);
     SetCurrentDirectoryW(path);
 }

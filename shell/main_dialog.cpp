@@ -1,13 +1,14 @@
 #include "main_dialog.h"
 #include <commctrl.h>
 #include <shellapi.h>
+#include "copy_row.h"
 #include "open_file.h"
 #include "resource_module.h"
 #include "../image/list_rows.h"
 #include "../image/open_image.h"
 #include "../res/resource.h"
 
-struct ColumnSpec {
+struct ColumnLayout {
     int list;
     int column;
     int caption;   // string id, 0 for a column without caption
@@ -17,7 +18,7 @@ struct ColumnSpec {
 
 // In creation order: column 0 of the three name lists, then their column 1,
 // then each remaining list from column 0 upward.
-static const ColumnSpec COLUMNS[] = {
+static const ColumnLayout COLUMNS[] = {
     { IDC_LIST_IMPORTS, 0, IDS_COL_NUMBER, 80, false },
     { IDC_LIST_DELAY, 0, IDS_COL_NUMBER, 80, false },
     { IDC_LIST_EXPORTS, 0, IDS_COL_NUMBER, 80, false },
@@ -52,18 +53,18 @@ static void AddTabs(HWND dialog, HMODULE resources)
 static void AddColumns(HWND dialog, HMODULE resources)
 {
     for (size_t i = 0; i < sizeof COLUMNS / sizeof COLUMNS[0]; ++i) {
-        const ColumnSpec& spec = COLUMNS[i];
+        const ColumnLayout& layout = COLUMNS[i];
         wchar_t caption[TEXT_UNITS];
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH;
-        column.fmt = spec.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = spec.width;
-        if (spec.caption) {
-            LoadStringW(resources, spec.caption, caption, TEXT_UNITS);
+        column.fmt = layout.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = layout.width;
+        if (layout.caption) {
+            LoadStringW(resources, layout.caption, caption, TEXT_UNITS);
             column.mask |= LVCF_TEXT;
             column.pszText = caption;
         }
-        SendDlgItemMessageW(dialog, spec.list, LVM_INSERTCOLUMNW, spec.column,
+        SendDlgItemMessageW(dialog, layout.list, LVM_INSERTCOLUMNW, layout.column,
                             reinterpret_cast<LPARAM>(&column));
     }
 }
@@ -119,16 +120,21 @@ void AutosizeLastColumns(HWND dialog)
     }
 }
 
-static void ShowSelectedTab(HWND dialog)
+void ShowSelectedTab(HWND dialog)
 {
     int selected = static_cast<int>(SendDlgItemMessageW(dialog, IDC_TABS, TCM_GETCURSEL, 0, 0));
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
         ShowWindow(GetDlgItem(dialog, id), id == IDC_LIST_FIRST + selected ? SW_SHOW : SW_HIDE);
 }
 
+static bool IsList(UINT_PTR id)
+{
+    return id >= IDC_LIST_FIRST && id <= IDC_LIST_LAST;
+}
+
 static bool IsColouredList(UINT_PTR id)
 {
-    return id >= IDC_LIST_FIRST && id <= IDC_LIST_LAST && id != IDC_LIST_SUMMARY;
+    return IsList(id) && id != IDC_LIST_SUMMARY;
 }
 
 // Group-header rows are drawn white on teal; everything else draws by default.
@@ -161,6 +167,10 @@ static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
     case NM_DBLCLK:
         if (header->idFrom == IDC_LIST_IMPORTS || header->idFrom == IDC_LIST_DELAY)
             OpenDependency(header->hwndFrom);
+        return FALSE;
+    case LVN_KEYDOWN:
+        if (IsList(header->idFrom))
+            OnListKeyDown(dialog, reinterpret_cast<const NMLVKEYDOWN*>(header));
         return FALSE;
     case TCN_SELCHANGE:
         ShowSelectedTab(dialog);

@@ -7,17 +7,25 @@
 #include "../image/open_image.h"
 #include "../res/resource.h"
 
-void BrowseForImage(HWND dialog)
+void BuildOpenFilter(HMODULE resources, wchar_t* filter)
 {
-    HMODULE resources = GetResourceModule();
-    // "description|pattern|": every bar becomes a NUL, and the string's own
-    // terminator closes the list with a second one.
-    wchar_t filter[TEXT_UNITS] = {};
-    LoadStringW(resources, IDS_OPEN_FILTER, filter, TEXT_UNITS);
+    // "description|patterns|": every bar becomes a NUL, and the string's own
+    // terminator closes the list with a second one. The unit beyond what the
+    // string may fill keeps that second NUL even when a translation fills the
+    // whole buffer or drops the final bar.
+    ZeroMemory(filter, (FILTER_UNITS + 1) * sizeof(wchar_t));
+    LoadStringW(resources, IDS_OPEN_FILTER, filter, FILTER_UNITS);
     for (wchar_t* c = filter; *c; ++c) {
         if (*c == L'|')
             *c = L'\0';
     }
+}
+
+void BrowseForImage(HWND dialog)
+{
+    HMODULE resources = GetResourceModule();
+    wchar_t filter[FILTER_UNITS + 1];
+    BuildOpenFilter(resources, filter);
     wchar_t path[MAX_PATH] = {};
     OPENFILENAMEW dialogInfo = {};
     dialogInfo.lStructSize = sizeof dialogInfo;
@@ -34,10 +42,14 @@ void BrowseForImage(HWND dialog)
 
 void OpenDroppedImage(HWND dialog, HDROP drop)
 {
+    // A first path that does not fit the buffer opens nothing: cut short it
+    // would name another file, or none.
+    UINT length = DragQueryFileW(drop, 0, NULL, 0);
     wchar_t path[MAX_PATH] = {};
-    DragQueryFileW(drop, 0, path, MAX_PATH);
+    bool fits = length > 0 && length < MAX_PATH && DragQueryFileW(drop, 0, path, MAX_PATH) == length;
     DragFinish(drop);
-    OpenImage(dialog, path);
+    if (fits)
+        OpenImage(dialog, path);
 }
 
 static LPARAM RowMarkerOf(HWND list, int row)

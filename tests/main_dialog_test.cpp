@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include "image/list_rows.h"
+#include "remote_viewer.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "viewer_dialog.h"
@@ -165,4 +166,29 @@ TEST_F(MainDialog, GroupHeaderRowsAreWhiteOnTealExceptInTheSummary)
     EXPECT_EQ(-1, CustomDraw(dialog, IDC_LIST_SUMMARY, CDDS_PREPAINT, 0, &draw));
     EXPECT_EQ(-1, CustomDraw(dialog, IDC_LIST_SUMMARY, CDDS_ITEMPREPAINT, ROW_HEADER, &draw));
     EXPECT_EQ(0x123456u, draw.clrText);
+}
+
+static bool HasVisibleStyle(HWND window)
+{
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+TEST_F(MainDialog, OpeningAFileLeavesOnlyTheSelectedTabsListShown)
+{
+    // As from the command line: the file is opened before the dialog shows.
+    ShowWindow(dialog, SW_HIDE);
+    OpenInViewer(dialog, BesideTests(L"modview.exe"));
+    ASSERT_GT(RowCount(GetDlgItem(dialog, IDC_LIST_STRINGS)), 0);
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        EXPECT_EQ(id == IDC_LIST_IMPORTS, HasVisibleStyle(GetDlgItem(dialog, id))) << "list " << id;
+
+    // Opened again from another tab, with the dialog on screen.
+    ShowWindow(dialog, SW_SHOW);
+    HWND tabs = GetDlgItem(dialog, IDC_TABS);
+    SendMessageW(tabs, TCM_SETCURSEL, 3, 0);
+    NMHDR change = { tabs, IDC_TABS, static_cast<UINT>(TCN_SELCHANGE) };
+    SendMessageW(dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    OpenInViewer(dialog, BesideTests(L"modview.exe"));
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        EXPECT_EQ(id == IDC_LIST_SECTIONS, IsWindowVisible(GetDlgItem(dialog, id)) != FALSE) << "list " << id;
 }

@@ -38,6 +38,56 @@ HWND FindProcessDialog(DWORD pid)
     return data.found;
 }
 
+static BOOL CALLBACK CollectDialogWindow(HWND window, LPARAM param)
+{
+    std::vector<HWND>* found = reinterpret_cast<std::vector<HWND>*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (pid != GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0
+        && GetDlgItem(window, IDC_TABS))
+        found->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> OtherViewerDialogs()
+{
+    std::vector<HWND> found;
+    EnumWindows(CollectDialogWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND WaitForNewViewer(const std::vector<DWORD>& known, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        for (HWND dialog : OtherViewerDialogs()) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(dialog, &pid);
+            bool isKnown = false;
+            for (DWORD k : known)
+                isKnown = isKnown || k == pid;
+            if (!isKnown)
+                return dialog;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return NULL;
+}
+
+bool AttachViewer(HWND dialog, RemoteViewer* viewer)
+{
+    ZeroMemory(viewer, sizeof *viewer);
+    DWORD pid = 0;
+    DWORD thread = GetWindowThreadProcessId(dialog, &pid);
+    viewer->process.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    viewer->process.dwProcessId = pid;
+    viewer->process.dwThreadId = thread;
+    viewer->dialog = dialog;
+    return viewer->process.hProcess != NULL;
+}
+
 bool StartViewer(const std::wstring& exe, const std::wstring& arguments, RemoteViewer* viewer, DWORD timeoutMs)
 {
     ZeroMemory(viewer, sizeof *viewer);
@@ -77,7 +127,8 @@ DWORD CloseViewer(RemoteViewer* viewer, DWORD timeoutMs)
     if (code == STILL_ACTIVE)
         TerminateProcess(viewer->process.hProcess, 1);
     CloseHandle(viewer->process.hProcess);
-    CloseHandle(viewer->process.hThread);
+    if (viewer->process.hThread)
+        CloseHandle(viewer->process.hThread);
     viewer->process.hProcess = viewer->process.hThread = NULL;
     return code;
 }
@@ -164,6 +215,22 @@ std::vector<ListRow> RemoteReadRows(HANDLE process, HWND list)
     return rows;
 }
 
+RECT RemoteItemRect(HANDLE process, HWND list, int row)
+{
+    RECT rect = {};
+    RemoteBlock block = AllocRemote(process, sizeof(RECT));
+    if (!block.address)
+        return rect;
+    rect.left = LVIR_BOUNDS;
+    WriteProcessMemory(process, block.address, &rect, sizeof rect, NULL);
+    if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(block.address)))
+        ZeroMemory(&rect, sizeof rect);
+    else
+        ReadProcessMemory(process, block.address, &rect, sizeof rect, NULL);
+    FreeRemote(&block);
+    return rect;
+}
+
 std::wstring RemoteTabCaption(HANDLE process, HWND tabs, int index)
 {
     RemoteBlock block = AllocRemote(process, sizeof(TCITEMW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
@@ -196,4 +263,16 @@ std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column)
     ReadProcessMemory(process, block.address + sizeof(LVCOLUMNW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
     FreeRemote(&block);
     return text.data();
+}
+
+void DoubleClickAt(POINT screen)
+{
+    SetCursorPos(screen.x, screen.y);
+    INPUT inputs[4] = {};
+    const DWORD flags[4] = { MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP };
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dwFlags = flags[i];
+    }
+    SendInput(4, inputs, sizeof(INPUT));
 }

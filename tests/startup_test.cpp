@@ -2,6 +2,7 @@
 // companion file, the DarkMode.dll hook, the command line and closing.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include "image/list_rows.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
@@ -38,6 +39,9 @@ TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
     RemoteViewer viewer;
     ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"\"" + file + L"\" ignored-second-argument", &viewer));
     EXPECT_EQ(file, RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
+    // Only the first tab's list is shown, though all seven were filled.
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
+        EXPECT_EQ(id == IDC_LIST_IMPORTS, IsWindowVisible(GetDlgItem(viewer.dialog, id)) != FALSE) << "list " << id;
     std::vector<std::wstring> captions = TabCaptions(viewer);
     const wchar_t* expected[] = { L"匯入", L"延遲匯入", L"匯出", L"節段", L"進階", L"版本", L"句子" };
     for (int i = 0; i < LIST_COUNT; ++i)
@@ -107,6 +111,70 @@ TEST(Startup, CompanionFileReplacesEveryTextWithoutFallback)
     captions = TabCaptions(viewer);
     EXPECT_EQ(L"T7", captions[5]);
     EXPECT_EQ(L"", captions[6]);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+static std::vector<std::wstring> SummaryLabels(const RemoteViewer& viewer)
+{
+    std::vector<std::wstring> labels;
+    for (const ListRow& row : RemoteReadRows(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_SUMMARY)))
+        labels.push_back(row.cells.empty() ? L"" : row.cells[0]);
+    return labels;
+}
+
+TEST(Startup, EnglishCompanionSwitchesTheViewerToEnglishAndBack)
+{
+    std::wstring folder = ViewerFolder(L"english");
+    std::wstring companion = folder + L"\\modview.exe.mui";
+    ASSERT_TRUE(CopyFileW(BesideTests(L"lang\\en\\modview.exe.mui").c_str(), companion.c_str(), FALSE));
+    std::wstring self = L"\"" + folder + L"\\modview.exe\"";
+    RemoteViewer viewer;
+    ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", self, &viewer));
+    EXPECT_EQ(L"Program / Library Viewer", RemoteWindowText(viewer.dialog));
+    EXPECT_EQ(L"&Browse", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_BROWSE)));
+    const wchar_t* tabs[] = { L"Imports", L"Delayed", L"Exports", L"Sections", L"Advanced", L"Version", L"Strings" };
+    std::vector<std::wstring> captions = TabCaptions(viewer);
+    for (int i = 0; i < LIST_COUNT; ++i)
+        EXPECT_EQ(tabs[i], captions[i]);
+    // The seven captions fit side by side: no scroll arrows.
+    HWND arrows = FindWindowExW(GetDlgItem(viewer.dialog, IDC_TABS), NULL, UPDOWN_CLASSW, NULL);
+    EXPECT_TRUE(arrows == NULL || !IsWindowVisible(arrows));
+    HANDLE process = viewer.process.hProcess;
+    EXPECT_EQ(L"Number", RemoteColumnCaption(process, GetDlgItem(viewer.dialog, IDC_LIST_IMPORTS), 0));
+    EXPECT_EQ(L"Name", RemoteColumnCaption(process, GetDlgItem(viewer.dialog, IDC_LIST_EXPORTS), 1));
+    HWND sections = GetDlgItem(viewer.dialog, IDC_LIST_SECTIONS);
+    const wchar_t* sectionColumns[] = { L"Name", L"Size", L"Raw size", L"Attributes" };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(sectionColumns[i], RemoteColumnCaption(process, sections, i));
+    const wchar_t* labels[] = { L"File type", L"Program type", L"Date", L"Time", L"Size", L"Base address",
+                                L"Section alignment", L"File alignment", L"System version", L"Image version",
+                                L"Subsystem version", L"Linker version", L"Stack res./commit",
+                                L"Heap res./commit" };
+    EXPECT_EQ(std::vector<std::wstring>(labels, labels + 14), SummaryLabels(viewer));
+    // The texts the views take from the module while the viewer reads itself.
+    HWND summary = GetDlgItem(viewer.dialog, IDC_LIST_SUMMARY);
+    EXPECT_EQ(L"Executable", RemoteCellText(process, summary, 0, 1));
+    EXPECT_EQ(L"Windowed program", RemoteCellText(process, summary, 1, 1));
+    EXPECT_EQ(L"Total", RemoteCellText(process, sections, RemoteRowCount(sections) - 1, 0));
+    std::vector<ListRow> version = RemoteReadRows(process, GetDlgItem(viewer.dialog, IDC_LIST_VERSION));
+    ASSERT_GE(version.size(), 2u);
+    EXPECT_EQ(L"Language", version[0].cells[0]);
+    EXPECT_EQ(L"Company", version[1].cells[0]);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+
+    // The same copy without the companion is Chinese again.
+    ASSERT_TRUE(DeleteFileW(companion.c_str()));
+    ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", self, &viewer));
+    EXPECT_EQ(L"程式 / 程式庫 檢視程式", RemoteWindowText(viewer.dialog));
+    EXPECT_EQ(L"瀏覽(&B)", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_BROWSE)));
+    EXPECT_EQ(L"匯入", TabCaptions(viewer)[0]);
+    EXPECT_EQ(L"句子", TabCaptions(viewer)[6]);
+    EXPECT_EQ(L"號碼", RemoteColumnCaption(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_IMPORTS), 0));
+    std::vector<std::wstring> chinese = SummaryLabels(viewer);
+    ASSERT_EQ(14u, chinese.size());
+    EXPECT_EQ(L"檔案類型", chinese[0]);
+    EXPECT_EQ(L"記憶組保留 / 佔用", chinese[13]);
+    EXPECT_EQ(L"執行檔 ", RemoteCellText(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_SUMMARY), 0, 1));
     EXPECT_EQ(0u, CloseViewer(&viewer));
 }
 

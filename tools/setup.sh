@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   cmake make python3 python3-pefile
+  clang-14 lld-14 llvm-14
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   googletest
   wine wine64 xvfb xauth

@@ -15,9 +15,9 @@ WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
 def load_checkers(folder):
     checkers = []
     for path in sorted(glob.glob(os.path.join(folder, 'expect_*.py'))):
-        spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        loader_info = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
+        module = importlib.util.module_from_spec(loader_info)
+        loader_info.loader.exec_module(module)
         checkers.append(module)
     return checkers
 

@@ -1,0 +1,129 @@
+// The English companion module: every text of the executable in English, and
+// texts that fit the controls they are shown in.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include "image/list_rows.h"
+#include "remote_viewer.h"
+#include "res/resource.h"
+
+static const WORD ENGLISH_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+static HMODULE EnglishModule()
+{
+    static HMODULE module = LoadLibraryExW(BesideTests(L"lang\\en\\modview.exe.mui").c_str(), NULL,
+                                           LOAD_LIBRARY_AS_DATAFILE);
+    return module;
+}
+
+// The string as stored, whatever its length.
+static std::wstring StoredText(HMODULE module, UINT id)
+{
+    const wchar_t* text = NULL;
+    int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::wstring(text, length) : std::wstring();
+}
+
+TEST(EnglishCompanion, HoldsEveryStringOfTheExecutableInEnglish)
+{
+    HMODULE english = EnglishModule();
+    ASSERT_TRUE(english != NULL);
+    HMODULE chinese = GetModuleHandleW(NULL);
+    int strings = 0;
+    for (UINT id = 0; id < 64; ++id) {
+        std::wstring zh = StoredText(chinese, id);
+        std::wstring en = StoredText(english, id);
+        EXPECT_EQ(zh.empty(), en.empty()) << "string " << id;
+        if (en.empty())
+            continue;
+        ++strings;
+        // Every text is loaded into a buffer of TEXT_UNITS units.
+        EXPECT_LT(en.size(), static_cast<size_t>(TEXT_UNITS)) << "string " << id;
+        for (wchar_t c : en)
+            EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "string " << id;
+        // String tables are stored in blocks of 16, each under its language.
+        EXPECT_TRUE(FindResourceExW(english, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), ENGLISH_US)) << id;
+    }
+    EXPECT_EQ(45, strings);
+    EXPECT_TRUE(FindResourceExW(english, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), ENGLISH_US));
+    EXPECT_FALSE(FindResourceExW(english, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN),
+                                 MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_HONGKONG)));
+
+    const wchar_t* tabs[] = { L"Imports", L"Delayed", L"Exports", L"Sections", L"Advanced", L"Version", L"Strings" };
+    for (int i = 0; i < LIST_COUNT; ++i)
+        EXPECT_EQ(tabs[i], StoredText(english, IDS_TAB_FIRST + i));
+    EXPECT_EQ(L"Total", StoredText(english, IDS_TOTAL));
+    EXPECT_EQ(L"Programs / libraries|*.exe;*.dll;*.cpl;*.scr;*.mui;*.ocx|", StoredText(english, IDS_OPEN_FILTER));
+}
+
+static INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Width of `text` in the list's font, as the list would draw it.
+static int TextWidth(HWND list, const std::wstring& text)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+TEST(EnglishCompanion, TextsFitTheirControls)
+{
+    HMODULE english = EnglishModule();
+    ASSERT_TRUE(english != NULL);
+    // The template is shared with the executable's; only its texts differ.
+    HWND en = CreateDialogParamW(english, MAKEINTRESOURCEW(IDD_MAIN), NULL, PlainDialogProc, 0);
+    ASSERT_TRUE(en != NULL);
+    wchar_t caption[64] = {};
+    GetWindowTextW(en, caption, 64);
+    EXPECT_STREQ(L"Program / Library Viewer", caption);
+
+    // The Browse text within its button, the access key's '&' not drawn.
+    HWND browse = GetDlgItem(en, IDC_BROWSE);
+    GetWindowTextW(browse, caption, 64);
+    EXPECT_STREQ(L"&Browse", caption);
+    HDC dc = GetDC(browse);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(browse, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, L"Browse", 6, &extent);
+    SelectObject(dc, oldFont);
+    ReleaseDC(browse, dc);
+    RECT button;
+    GetClientRect(browse, &button);
+    EXPECT_LE(extent.cx + 8, button.right - button.left);
+
+    // All seven tab captions side by side, without scroll arrows.
+    HWND tabs = GetDlgItem(en, IDC_TABS);
+    for (int i = 0; i < LIST_COUNT; ++i) {
+        std::wstring text = StoredText(english, IDS_TAB_FIRST + i);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = &text[0];
+        SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+    RECT last = {}, tabClient;
+    SendMessageW(tabs, TCM_GETITEMRECT, LIST_COUNT - 1, reinterpret_cast<LPARAM>(&last));
+    GetClientRect(tabs, &tabClient);
+    EXPECT_LE(last.right, tabClient.right);
+    HWND arrows = FindWindowExW(tabs, NULL, UPDOWN_CLASSW, NULL);
+    EXPECT_TRUE(arrows == NULL || !IsWindowVisible(arrows));
+
+    // Column captions and the labels of lists 24 and 25 in their fixed-width
+    // first columns, with the few pixels of margin the list keeps on each side.
+    struct Fit { int list; int width; UINT firstId; UINT lastId; };
+    const Fit fits[] = {
+        { IDC_LIST_IMPORTS, 80, IDS_COL_NUMBER, IDS_COL_NUMBER },
+        { IDC_LIST_SECTIONS, 100, IDS_COL_NAME, IDS_COL_NAME },
+        { IDC_LIST_SECTIONS, 80, IDS_COL_SIZE, IDS_COL_RAWSIZE },
+        { IDC_LIST_SUMMARY, 140, IDS_SUMMARY_FIRST, IDS_SUMMARY_LAST },
+        { IDC_LIST_VERSION, 130, IDS_LANGUAGE, IDS_VERKEY_LAST },
+    };
+    for (const Fit& fit : fits) {
+        HWND list = GetDlgItem(en, fit.list);
+        for (UINT id = fit.firstId; id <= fit.lastId; ++id) {
+            std::wstring text = StoredText(english, id);
+            EXPECT_LE(TextWidth(list, text) + 12, fit.width) << "string " << id << ": " << text;
+        }
+    }
+    DestroyWindow(en);
+}
