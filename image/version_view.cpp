@@ -2,6 +2,7 @@
 // language header row and one row per String of its StringFileInfo.
 #include "views.h"
 #include <string.h>
+#include <wchar.h>
 #include <winver.h>
 #include "list_rows.h"
 #include "resource_dir.h"
@@ -47,6 +48,15 @@ static const DWORD MAX_TEXT_BYTES = 0x10000;
 // either.
 static const int OUTSIDE_FILE = 0x10000;
 
+// What loading the label of a standard key gave.
+enum KeyState {
+    KEY_NOT_LOADED,
+    KEY_MISSING,   // the module has no such string
+    KEY_LOADED,
+};
+// Put in a label buffer before loading, to tell whether LoadStringW wrote it.
+static const wchar_t UNTOUCHED = 0xFFFF;
+
 struct VersionRows {
     HWND list;
     HMODULE resources;
@@ -58,7 +68,7 @@ struct VersionRows {
     // needed, not once per row: a resource lookup costs more than the row.
     bool languageLoaded;
     wchar_t languageLabel[LANGUAGE_UNITS];
-    bool keyLoaded[VERSION_KEY_COUNT];
+    KeyState keyState[VERSION_KEY_COUNT];
     wchar_t keyLabel[VERSION_KEY_COUNT][LABEL_UNITS];
 };
 
@@ -101,6 +111,30 @@ static const BYTE* BlockAt(const ImageView* view, const BYTE* block, int offset)
     return static_cast<DWORD>(offset) < ImageBytesLeft(view, block) ? block + offset : NULL;
 }
 
+// Index of `key` in VersionKeyTable by binary search, or -1; comparing code
+// units when `ordinal` is set, with lstrcmpW otherwise.
+// Keys are nearly always written exactly as in the table; an ordinal search
+// finds those at the index the lstrcmpW search would reach (the table is in
+// the same order under both), without its locale-aware comparisons, which
+// cost more than the rest of the row. Any other key still gets the lstrcmpW
+// search.
+static int FindKey(const wchar_t* key, bool ordinal)
+{
+    int low = 0;
+    int high = VERSION_KEY_COUNT - 1;
+    while (low <= high) {
+        int middle = (low + high) / 2;
+        int order = ordinal ? wcscmp(key, VersionKeyTable[middle]) : lstrcmpW(key, VersionKeyTable[middle]);
+        if (order == 0)
+            return middle;
+        if (order < 0)
+            high = middle - 1;
+        else
+            low = middle + 1;
+    }
+    return -1;
+}
+
 // Column 0 of a String row: the label of a standard key, the key itself otherwise.
 static void KeyLabel(VersionRows* rows, const BYTE* key, DWORD keyUnits)
 {
@@ -111,26 +145,20 @@ static void KeyLabel(VersionRows* rows, const BYTE* key, DWORD keyUnits)
     else if (take)
         memcpy(rows->label, p, 2 * take);
     rows->label[take] = L'\0';
-    int low = 0;
-    int high = VERSION_KEY_COUNT - 1;
-    while (low <= high) {
-        int middle = (low + high) / 2;
-        int order = lstrcmpW(rows->label, VersionKeyTable[middle]);
-        if (order == 0) {
-            if (!rows->keyLoaded[middle]) {
-                // Loaded over the key itself, which stays when the module has no such string.
-                lstrcpyW(rows->keyLabel[middle], rows->label);
-                LoadStringW(rows->resources, IDS_VERKEY_FIRST + middle, rows->keyLabel[middle], LABEL_UNITS);
-                rows->keyLoaded[middle] = true;
-            }
-            lstrcpyW(rows->label, rows->keyLabel[middle]);
-            return;
-        }
-        if (order < 0)
-            high = middle - 1;
-        else
-            low = middle + 1;
+    int found = FindKey(rows->label, true);
+    if (found < 0)
+        found = FindKey(rows->label, false);
+    if (found < 0)
+        return;
+    if (rows->keyState[found] == KEY_NOT_LOADED) {
+        rows->keyLabel[found][0] = UNTOUCHED;
+        int units = LoadStringW(rows->resources, IDS_VERKEY_FIRST + found, rows->keyLabel[found], LABEL_UNITS);
+        // A module without the string leaves the buffer as it was, and the
+        // key itself stays as the label.
+        rows->keyState[found] = units == 0 && rows->keyLabel[found][0] == UNTOUCHED ? KEY_MISSING : KEY_LOADED;
     }
+    if (rows->keyState[found] == KEY_LOADED)
+        lstrcpyW(rows->label, rows->keyLabel[found]);
 }
 
 // Adds the row of a String block; returns the bytes its value takes in the walk.
@@ -234,7 +262,7 @@ void ShowVersionInfo(HWND list, HMODULE resources, const ImageView* view)
     rows.row = 0;
     rows.languageLoaded = false;
     for (int k = 0; k < VERSION_KEY_COUNT; ++k)
-        rows.keyLoaded[k] = false;
+        rows.keyState[k] = KEY_NOT_LOADED;
     DWORD nameCount = static_cast<DWORD>(named) + ids;
     for (DWORD n = 0; n < nameCount; ++n) {
         IMAGE_RESOURCE_DIRECTORY_ENTRY nameEntry;
