@@ -20,13 +20,6 @@ count=${COUNT:-10}
 python=/usr/bin/python3   # Debian's, which has python3-pefile
 
 "$top/tools/setup.sh"
-if ! command -v llvm-readobj-14 > /dev/null; then
-  # Only the benchmark needs it, so it is not among setup.sh's packages.
-  sudo=""
-  [ "$(id -u)" = 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends llvm-14
-fi
 "$top/tools/build.sh" > "$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 "$top/tools/wine-prefix.sh" "$build/wineprefix"
 

@@ -1,6 +1,6 @@
 // bench_open: how long opening a file takes, next to the least it could take.
 //
-//   bench_open [--runs N] [--no-scale] [--only-scale] [--process MODVIEW_EXE]
+//   bench_open [--runs N] [--lists] [--no-scale] [--only-scale] [--process MODVIEW_EXE]
 //              [--tsv FILE] [--family exports|imports|strings|version] [FILE...]
 //
 // Each file (and each built-in scale image) is opened N times (default 7)
@@ -12,6 +12,7 @@
 // What opening costs beyond the floor is walking the file, translating
 // addresses, converting and formatting: our own overhead.
 //
+// --lists also times each view's filler alone against inserting its rows alone.
 // --process also times whole viewer processes: from CreateProcess of
 // MODVIEW_EXE "FILE" until its dialog is visible with its lists filled.
 // --tsv writes one line per file for tools/bench.sh.
@@ -23,10 +24,13 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "image/image_view.h"
 #include "image/list_rows.h"
 #include "image/open_image.h"
 #include "res/resource.h"
+#include "image/views.h"
 #include "shell/main_dialog.h"
+#include "shell/resource_module.h"
 #include "tests/pe_builder.h"
 #include "tests/resource_builder.h"
 
@@ -160,6 +164,8 @@ static void EmptyLists(HWND dialog)
     }
 }
 
+static void InsertList(HWND list, const CapturedList& captured);
+
 // Where the floor's fill goes, in ms: inserting, auto-sizing, redraw.
 struct FloorParts {
     double insert, autosize, redraw;
@@ -174,23 +180,8 @@ static void InsertFloor(HWND dialog, const std::vector<CapturedList>& lists, Flo
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
         SendDlgItemMessageW(dialog, id, WM_SETREDRAW, FALSE, 0);
     double t1 = NowMs();
-    for (const CapturedList& captured : lists) {
-        HWND list = GetDlgItem(dialog, captured.id);
-        int r = 0;
-        for (const CapturedRow& row : captured.rows) {
-            if (captured.id == IDC_LIST_SUMMARY) {
-                SetCell(list, r, 1, row.cells.size() > 1 ? row.cells[1].c_str() : L"");
-            } else {
-                const wchar_t* first = row.cells.empty() || row.cells[0].empty() ? NULL : row.cells[0].c_str();
-                InsertRow(list, r, first, static_cast<RowMarker>(row.marker));
-                for (size_t c = 1; c < row.cells.size(); ++c) {
-                    if (!row.cells[c].empty())
-                        SetCell(list, r, static_cast<int>(c), row.cells[c].c_str());
-                }
-            }
-            ++r;
-        }
-    }
+    for (const CapturedList& captured : lists)
+        InsertList(GetDlgItem(dialog, captured.id), captured);
     double t2 = NowMs();
     AutosizeLastColumns(dialog);
     double t3 = NowMs();
@@ -199,6 +190,7 @@ static void InsertFloor(HWND dialog, const std::vector<CapturedList>& lists, Flo
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, NULL, TRUE);
     }
+    ShowSelectedTab(dialog);
     if (parts) {
         parts->insert = t2 - t1;
         parts->autosize = t3 - t2;
@@ -213,6 +205,84 @@ static void Open(HWND dialog, const std::wstring& path)
     OpenImage(dialog, buffer);
 }
 
+// ---------------------------------------------------------------- one list at a time
+
+// Runs the filler of list `id` on its own.
+static void Fill(HWND list, int id, HMODULE resources, const ImageView* view)
+{
+    switch (id) {
+    case IDC_LIST_IMPORTS: ShowImports(list, view); break;
+    case IDC_LIST_DELAY: ShowDelayImports(list, view); break;
+    case IDC_LIST_EXPORTS: ShowExports(list, view); break;
+    case IDC_LIST_SECTIONS: ShowSections(list, resources, view); break;
+    case IDC_LIST_SUMMARY: ShowHeaderSummary(list, resources, view); break;
+    case IDC_LIST_VERSION: ShowVersionInfo(list, resources, view); break;
+    case IDC_LIST_STRINGS: ShowStringTables(list, view); break;
+    }
+}
+
+// Inserts the captured rows of one list, as InsertFloor does for all.
+static void InsertList(HWND list, const CapturedList& captured)
+{
+    int r = 0;
+    for (const CapturedRow& row : captured.rows) {
+        if (captured.id == IDC_LIST_SUMMARY) {
+            SetCell(list, r, 1, row.cells.size() > 1 ? row.cells[1].c_str() : L"");
+        } else {
+            const wchar_t* first = row.cells.empty() || row.cells[0].empty() ? NULL : row.cells[0].c_str();
+            InsertRow(list, r, first, static_cast<RowMarker>(row.marker));
+            for (size_t c = 1; c < row.cells.size(); ++c) {
+                if (!row.cells[c].empty())
+                    SetCell(list, r, static_cast<int>(c), row.cells[c].c_str());
+            }
+        }
+        ++r;
+    }
+}
+
+// Per list: the median time of its filler alone on the mapped file, and of
+// inserting its captured rows alone, both into the emptied list with redraw off.
+static void MeasureLists(HWND dialog, const std::wstring& path, const std::vector<CapturedList>& lists, int runs,
+                         double fill[LIST_COUNT], double floor[LIST_COUNT])
+{
+    for (int i = 0; i < LIST_COUNT; ++i)
+        fill[i] = floor[i] = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD size = GetFileSize(file, NULL);
+    HANDLE mapping = CreateFileMappingW(file, NULL, PAGE_READONLY, 0, 0, NULL);
+    const BYTE* base = mapping ? static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : NULL;
+    ImageView view;
+    if (base && InitImageView(&view, base, size)) {
+        HMODULE resources = GetResourceModule();
+        for (const CapturedList& captured : lists) {
+            HWND list = GetDlgItem(dialog, captured.id);
+            std::vector<double> fills, floors;
+            for (int run = 0; run < runs; ++run) {
+                EmptyLists(dialog);
+                SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+                double start = NowMs();
+                Fill(list, captured.id, resources, &view);
+                fills.push_back(NowMs() - start);
+                EmptyLists(dialog);
+                start = NowMs();
+                InsertList(list, captured);
+                floors.push_back(NowMs() - start);
+                SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+            }
+            fill[captured.id - IDC_LIST_FIRST] = Summarize(fills).median;
+            floor[captured.id - IDC_LIST_FIRST] = Summarize(floors).median;
+        }
+        ShowSelectedTab(dialog);
+    }
+    if (base)
+        UnmapViewOfFile(base);
+    if (mapping)
+        CloseHandle(mapping);
+    CloseHandle(file);
+}
+
 // ---------------------------------------------------------------- one file
 
 struct Measurement {
@@ -225,11 +295,14 @@ struct Measurement {
     // ("fill"). Open and floor are the sums, what reopening a file costs.
     Stats open, floor, openFill, floorFill, emptying;
     FloorParts parts;   // medians of the floor's fill parts
+    bool hasLists;   // per-list times below were measured
+    double listFill[LIST_COUNT], listFloor[LIST_COUNT];
     bool hasProcess;
     Stats process;
 };
 
-static Measurement MeasureFile(HWND dialog, const std::wstring& path, const std::wstring& name, int runs)
+static Measurement MeasureFile(HWND dialog, const std::wstring& path, const std::wstring& name, int runs,
+                               bool perList)
 {
     Measurement m = {};
     m.name = name;
@@ -281,6 +354,10 @@ static Measurement MeasureFile(HWND dialog, const std::wstring& path, const std:
     m.parts.insert = Summarize(insert).median;
     m.parts.autosize = Summarize(autosize).median;
     m.parts.redraw = Summarize(redraw).median;
+    if (perList) {
+        MeasureLists(dialog, path, lists, runs, m.listFill, m.listFloor);
+        m.hasLists = true;
+    }
     return m;
 }
 
@@ -538,6 +615,12 @@ static void PrintMeasurement(const Measurement& m)
           " (rows %.2f, auto-size %.2f, redraw %.2f), open / floor %.2f\n",
           m.emptying.median, m.openFill.median, m.floorFill.median, m.parts.insert, m.parts.autosize,
           m.parts.redraw, m.openFill.median / m.floorFill.median);
+    if (m.hasLists) {
+        Print("    per list, filler alone / its rows alone (ms):");
+        for (int i = 0; i < LIST_COUNT; ++i)
+            Print("  %d: %.2f/%.2f", IDC_LIST_FIRST + i, m.listFill[i], m.listFloor[i]);
+        Print("\n");
+    }
     if (m.hasProcess) {
         Print("  process to filled window  median %8.2f ms  min %8.2f  max %8.2f\n", m.process.median,
               m.process.min, m.process.max);
@@ -570,7 +653,7 @@ static void WriteTsv(FILE* out, const Measurement& m)
 int wmain(int argc, wchar_t** argv)
 {
     int runs = 7;
-    bool scale = true, files = true;
+    bool scale = true, files = true, perList = false;
     std::wstring processExe, tsvPath;
     std::string family;
     std::vector<std::wstring> paths;
@@ -579,12 +662,13 @@ int wmain(int argc, wchar_t** argv)
         bool more = i + 1 < argc;
         if (a == L"--runs" && more) runs = _wtoi(argv[++i]);
         else if (a == L"--no-scale") scale = false;
+        else if (a == L"--lists") perList = true;
         else if (a == L"--only-scale") files = false;
         else if (a == L"--process" && more) processExe = argv[++i];
         else if (a == L"--tsv" && more) tsvPath = argv[++i];
         else if (a == L"--family" && more) family = Utf8(argv[++i]);
         else if (a.size() > 1 && a[0] == L'-' && a[1] == L'-') {
-            fprintf(stderr, "usage: bench_open [--runs N] [--no-scale] [--only-scale] [--process MODVIEW_EXE]"
+            fprintf(stderr, "usage: bench_open [--runs N] [--lists] [--no-scale] [--only-scale] [--process MODVIEW_EXE]"
                             " [--tsv FILE] [--family exports|imports|strings|version] [FILE...]\n");
             return 2;
         } else paths.push_back(a);
@@ -610,7 +694,7 @@ int wmain(int argc, wchar_t** argv)
 
     if (files) {
         for (const std::wstring& path : paths) {
-            Measurement m = MeasureFile(dialog, path, BaseName(path), runs);
+            Measurement m = MeasureFile(dialog, path, BaseName(path), runs, perList);
             if (!processExe.empty()) {
                 std::vector<double> samples;
                 for (int run = 0; run < runs; ++run) {
@@ -643,7 +727,7 @@ int wmain(int argc, wchar_t** argv)
                 fprintf(stderr, "bench_open: cannot write %s\n", Utf8(path).c_str());
                 return 2;
             }
-            Measurement m = MeasureFile(dialog, path, member.name, runs);
+            Measurement m = MeasureFile(dialog, path, member.name, runs, perList);
             PrintMeasurement(m);
             if (families.empty() || lstrcmpA(families.back().first, member.family) != 0)
                 families.push_back(std::make_pair(member.family, std::vector<Measurement>()));
