@@ -385,9 +385,12 @@ static BOOL CALLBACK FindDialog(HWND window, LPARAM param)
 
 // Milliseconds from CreateProcess until the viewer's dialog is visible and
 // its section list holds `sectionRows` rows; negative when it never does.
+// An empty path starts the viewer without a file.
 static double TimeProcess(const std::wstring& exe, const std::wstring& path, int sectionRows)
 {
-    std::wstring commandLine = L"\"" + exe + L"\" \"" + path + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!path.empty())
+        commandLine += L" \"" + path + L"\"";
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
     STARTUPINFOW startup = {};
@@ -692,6 +695,20 @@ int wmain(int argc, wchar_t** argv)
     FILE* tsv = tsvPath.empty() ? NULL : _wfopen(tsvPath.c_str(), L"w");
     Print("bench_open: %d runs each; times are medians of the runs\n\n", runs);
 
+    if (files && !processExe.empty() && !paths.empty()) {
+        // What every process pays before it opens anything: starting it and its empty dialog.
+        std::vector<double> samples;
+        for (int run = 0; run < runs; ++run) {
+            double t = TimeProcess(processExe, L"", 0);
+            if (t >= 0)
+                samples.push_back(t);
+        }
+        if (!samples.empty()) {
+            Stats empty = Summarize(samples);
+            Print("process without a file, start to visible dialog  median %8.2f ms  min %8.2f  max %8.2f\n\n",
+                  empty.median, empty.min, empty.max);
+        }
+    }
     if (files) {
         for (const std::wstring& path : paths) {
             Measurement m = MeasureFile(dialog, path, BaseName(path), runs, perList);
