@@ -75,19 +75,20 @@ median_ms() {
 }
 
 echo
-echo "Whole-file comparison, medians of $runs runs (peers: $peer_runs runs) in ms"
-printf '| %-20s | %9s | %6s | %9s | %9s | %6s | %9s | %12s | %9s |\n' \
-  module "size (MB)" rows "open" floor "open ÷ floor" "process" "llvm-readobj" "pefile"
-printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------------------- ----------: -------: ----------: \
-  ----------: -------: ----------: -------------: ----------:
+echo "Whole-file comparison: medians in ms ($runs or more runs; peers $peer_runs runs)"
+printf '| %-18s | %9s | %6s | %8s | %8s | %12s | %9s | %12s | %8s |\n' \
+  module "size (MB)" rows open floor "open ÷ floor" process llvm-readobj pefile
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' -------------------- ----------: -------: ---------: \
+  ---------: -------------: ----------: -------------: ---------:
 i=0
 while IFS=$'\t' read -r name bytes rows open _ _ floor ratio process; do
   f=${files[$i]}
   i=$((i + 1))
   readobj=$(median_ms llvm-readobj-14 --coff-imports --coff-exports --sections --coff-resources "$f")
   pefile=$(median_ms "$python" -c 'import sys, pefile; pefile.PE(sys.argv[1])' "$f")
-  printf '| %-20s | %9.1f | %6d | %9.2f | %9.2f | %6.2f | %9.1f | %12s | %9s |\n' \
-    "$name" "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$rows" "$open" "$floor" "$ratio" "$process" "$readobj" "$pefile"
+  printf '| %-18s | %9.1f | %6d | %8.2f | %8.2f | %12.2f | %9.1f | %12s | %8s |\n' \
+    "$name" "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$rows" "$open" "$floor" "$ratio" \
+    "$process" "$readobj" "$pefile"
 done < <(tr -d '\r' < "$tsv")
 echo
 echo "open: OpenImage in a running viewer (hidden dialog), the previous rows emptied first;"
