@@ -93,6 +93,7 @@ while IFS=$'\t' read -r name bytes rows open _ _ floor ratio process; do
     "$process" "$readobj" "$pefile"
 done < <(tr -d '\r' < "$tsv")
 echo
-echo "open: OpenImage in a running viewer (hidden dialog), the previous rows emptied first;"
-echo "floor: emptying and inserting the same rows without the file; process: start of modview.exe"
-echo "to a visible dialog with its lists filled; peers: whole processes, output discarded."
+echo "open: OpenImage in a running viewer (hidden dialog), emptying the previous rows included;"
+echo "floor: emptying and inserting the same rows without the file; open ÷ floor: median of the"
+echo "runs' ratios; process: start of modview.exe to a visible dialog with its lists filled;"
+echo "peers: whole processes, output discarded."
