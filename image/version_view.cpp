@@ -2,6 +2,7 @@
 // language header row and one row per String of its StringFileInfo.
 #include "views.h"
 #include <string.h>
+#include <wchar.h>
 #include <winver.h>
 #include "list_rows.h"
 #include "resource_dir.h"
@@ -47,6 +48,15 @@ static const DWORD MAX_TEXT_BYTES = 0x10000;
 // either.
 static const int OUTSIDE_FILE = 0x10000;
 
+// What loading the label of a standard key gave.
+enum KeyState {
+    KEY_NOT_LOADED,
+    KEY_MISSING,   // the module has no such string
+    KEY_LOADED,
+};
+// Put in a label buffer before loading, to tell whether LoadStringW wrote it.
+static const wchar_t UNTOUCHED = 0xFFFF;
+
 struct VersionRows {
     HWND list;
     HMODULE resources;
@@ -54,6 +64,12 @@ struct VersionRows {
     int row;
     wchar_t label[LABEL_UNITS];
     wchar_t value[VALUE_UNITS];
+    // Labels are loaded from the resource module once per call, when first
+    // needed, not once per row: a resource lookup costs more than the row.
+    bool languageLoaded;
+    wchar_t languageLabel[LANGUAGE_UNITS];
+    KeyState keyState[VERSION_KEY_COUNT];
+    wchar_t keyLabel[VERSION_KEY_COUNT][LABEL_UNITS];
 };
 
 struct BlockHeader {
@@ -95,6 +111,30 @@ static const BYTE* BlockAt(const ImageView* view, const BYTE* block, int offset)
     return static_cast<DWORD>(offset) < ImageBytesLeft(view, block) ? block + offset : NULL;
 }
 
+// Index of `key` in VersionKeyTable by binary search, or -1; comparing code
+// units when `ordinal` is set, with lstrcmpW otherwise.
+// Keys are nearly always written exactly as in the table; an ordinal search
+// finds those at the index the lstrcmpW search would reach (the table is in
+// the same order under both), without its locale-aware comparisons, which
+// cost more than the rest of the row. Any other key still gets the lstrcmpW
+// search.
+static int FindKey(const wchar_t* key, bool ordinal)
+{
+    int low = 0;
+    int high = VERSION_KEY_COUNT - 1;
+    while (low <= high) {
+        int middle = (low + high) / 2;
+        int order = ordinal ? wcscmp(key, VersionKeyTable[middle]) : lstrcmpW(key, VersionKeyTable[middle]);
+        if (order == 0)
+            return middle;
+        if (order < 0)
+            high = middle - 1;
+        else
+            low = middle + 1;
+    }
+    return -1;
+}
+
 // Column 0 of a String row: the label of a standard key, the key itself otherwise.
 static void KeyLabel(VersionRows* rows, const BYTE* key, DWORD keyUnits)
 {
@@ -105,20 +145,20 @@ static void KeyLabel(VersionRows* rows, const BYTE* key, DWORD keyUnits)
     else if (take)
         memcpy(rows->label, p, 2 * take);
     rows->label[take] = L'\0';
-    int low = 0;
-    int high = VERSION_KEY_COUNT - 1;
-    while (low <= high) {
-        int middle = (low + high) / 2;
-        int order = lstrcmpW(rows->label, VersionKeyTable[middle]);
-        if (order == 0) {
-            LoadStringW(rows->resources, IDS_VERKEY_FIRST + middle, rows->label, LABEL_UNITS);
-            return;
-        }
-        if (order < 0)
-            high = middle - 1;
-        else
-            low = middle + 1;
+    int found = FindKey(rows->label, true);
+    if (found < 0)
+        found = FindKey(rows->label, false);
+    if (found < 0)
+        return;
+    if (rows->keyState[found] == KEY_NOT_LOADED) {
+        rows->keyLabel[found][0] = UNTOUCHED;
+        int units = LoadStringW(rows->resources, IDS_VERKEY_FIRST + found, rows->keyLabel[found], LABEL_UNITS);
+        // A module without the string leaves the buffer as it was, and the
+        // key itself stays as the label.
+        rows->keyState[found] = units == 0 && rows->keyLabel[found][0] == UNTOUCHED ? KEY_MISSING : KEY_LOADED;
     }
+    if (rows->keyState[found] == KEY_LOADED)
+        lstrcpyW(rows->label, rows->keyLabel[found]);
 }
 
 // Adds the row of a String block; returns the bytes its value takes in the walk.
@@ -185,13 +225,15 @@ static void ShowVersionRoot(VersionRows* rows, const BYTE* root)
 // A language header row, then the Strings of the language entry's data.
 static void ShowVersionLanguage(VersionRows* rows, const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
 {
-    wchar_t label[LANGUAGE_UNITS];
+    if (!rows->languageLoaded) {
+        if (LoadStringW(rows->resources, IDS_LANGUAGE, rows->languageLabel, LANGUAGE_UNITS) == 0)
+            rows->languageLabel[0] = L'\0';
+        rows->languageLoaded = true;
+    }
     wchar_t language[LANGUAGE_UNITS];
-    if (LoadStringW(rows->resources, IDS_LANGUAGE, label, LANGUAGE_UNITS) == 0)
-        label[0] = L'\0';
     if (VerLanguageNameW(entry->Name, language, LANGUAGE_UNITS) == 0)
         LanguageIdText(entry->Name, language);
-    InsertRow(rows->list, rows->row, label, ROW_HEADER);
+    InsertRow(rows->list, rows->row, rows->languageLabel, ROW_HEADER);
     SetCell(rows->list, rows->row, 1, language);
     ++rows->row;
 
@@ -218,6 +260,9 @@ void ShowVersionInfo(HWND list, HMODULE resources, const ImageView* view)
     rows.resources = resources;
     rows.walk = &walk;
     rows.row = 0;
+    rows.languageLoaded = false;
+    for (int k = 0; k < VERSION_KEY_COUNT; ++k)
+        rows.keyState[k] = KEY_NOT_LOADED;
     DWORD nameCount = static_cast<DWORD>(named) + ids;
     for (DWORD n = 0; n < nameCount; ++n) {
         IMAGE_RESOURCE_DIRECTORY_ENTRY nameEntry;

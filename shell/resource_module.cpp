@@ -3,8 +3,17 @@
 // Loaded from the companion file by the first call that finds it; never freed.
 static HMODULE companionModule;
 
+// The hook is looked for by the first call only, at start-up, before the
+// dialog exists. Looking again on every later call would cost two searches of
+// the DLL path on each opened file, and a library that turned up later would
+// have its hook run after the dialog was created.
+static bool hookLookedFor;
+
 static void RunDarkModeHook()
 {
+    if (hookLookedFor)
+        return;
+    hookLookedFor = true;
     if (GetModuleHandleW(L"DarkMode.dll"))
         return;   // loaded already: the hook has run
     HMODULE library = LoadLibraryExW(L"DarkMode.dll", NULL, 0);

@@ -7,6 +7,7 @@
 #include "pe_builder.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
+#include "shell/resource_module.h"
 
 // A fresh folder holding a copy of modview.exe and, optionally, companions.
 static std::wstring ViewerFolder(const std::wstring& name)
@@ -223,4 +224,30 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
     ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", L"", &viewer));
     EXPECT_EQ(L"匯入", TabCaptions(viewer)[0]);
     EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+// The library is looked for at start-up only: one that turns up later (here
+// in the current directory, which the DLL search covers) is never loaded, so
+// its hook cannot run after the dialog exists.
+TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
+{
+    GetResourceModule();   // the first call, as at start-up: no library to be found
+    std::wstring folder = ScratchPath(L"darkmode-late");
+    CreateDirectoryW(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (folder + L"\\DarkMode.dll").c_str(), FALSE));
+    std::wstring log = folder + L"\\hook.log";
+    DeleteFileW(log.c_str());
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
+
+    HMODULE resources = GetResourceModule();   // as for every opened file
+
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(GetModuleHandleW(NULL), resources);
+    EXPECT_EQ(NULL, GetModuleHandleW(L"DarkMode.dll"));
+    EXPECT_EQ("", ReadLog(log));
+    DeleteFileW((folder + L"\\DarkMode.dll").c_str());
 }

@@ -1,10 +1,12 @@
 // The version list: language rows, String rows and their labels, the walk of
 // the blocks, and files that lie about their sizes.
 #include <windows.h>
+#include <commctrl.h>
 #include <winver.h>
 #include <gtest/gtest.h>
 #include <string.h>
 #include <algorithm>
+#include "image/open_image.h"
 #include "image/resource_dir.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
@@ -102,6 +104,39 @@ TEST_F(VersionViewTest, StandardKeysGetLabelsOthersShowTheKey)
     // StringFileInfo, the table and VarFileInfo with its Translation give no rows.
     EXPECT_EQ(expected, Rows(VersionImage(root)));
     EXPECT_EQ(expected, Rows(VersionImage(root, ENGLISH_US, true)));
+}
+
+// Labels come from the resource module, loaded once per key and reused for
+// a key met again; a module without the strings leaves the keys as written.
+TEST_F(VersionViewTest, LabelsComeFromTheResourceModule)
+{
+    VersionNode root = VersionInfo({ Table({
+        VersionString(L"CompanyName", L"Acme"),
+        VersionString(L"Build", L"own key"),
+        VersionString(L"CompanyName", L"again"),
+    }) });
+    std::vector<BYTE> bytes = VersionImage(root);
+    HWND list = ViewerList(dialog, IDC_LIST_VERSION);
+    auto rowsWith = [&](HMODULE resources) {
+        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        EXPECT_TRUE(ShowImage(dialog, resources, bytes.data(), static_cast<DWORD>(bytes.size())));
+        return RowLines(list);
+    };
+    wchar_t language[128];
+    VerLanguageNameW(ENGLISH_US, language, 128);
+    HMODULE labelled = LoadLibraryExW(BesideTests(L"companion_full.mui").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE bare = LoadLibraryExW(BesideTests(L"hook\\DarkMode.dll").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(labelled && bare);
+    std::vector<std::wstring> expected = {
+        std::wstring(L"1|T32|") + language, L"0|T34|Acme", L"0|Build|own key", L"0|T34|again",
+    };
+    EXPECT_EQ(expected, rowsWith(labelled));
+    expected = {
+        std::wstring(L"1||") + language, L"0|CompanyName|Acme", L"0|Build|own key", L"0|CompanyName|again",
+    };
+    EXPECT_EQ(expected, rowsWith(bare));
+    FreeLibrary(labelled);
+    FreeLibrary(bare);
 }
 
 TEST_F(VersionViewTest, EveryLanguageEntryAndEveryTable)
