@@ -80,16 +80,7 @@ static std::wstring CopiedRow(HWND list, int row)
     return ClipboardText();
 }
 
-class CopyRow : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-    HWND dialog = NULL;
-};
+class CopyRow : public ViewerDialogTest {};
 
 TEST_F(CopyRow, CtrlCCopiesTheSelectedRowsCellsJoinedByTabs)
 {

@@ -52,23 +52,14 @@ struct ExportImage {
     }
 };
 
-class Exports : public testing::Test {
+class Exports : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     std::vector<std::wstring> Open(const std::vector<BYTE>& bytes)
     {
         OpenBytesInViewer(dialog, bytes, L"exports.dll");
         return RowLines(ViewerList(dialog, IDC_LIST_EXPORTS));
     }
     std::vector<std::wstring> Open(ExportImage& image) { return Open(image.Build()); }
-
-    HWND dialog = NULL;
 };
 
 typedef std::vector<std::wstring> Rows;

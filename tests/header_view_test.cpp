@@ -7,15 +7,8 @@
 #include "res/resource.h"
 #include "viewer_dialog.h"
 
-class HeaderSummary : public testing::Test {
+class HeaderSummary : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     HWND List() { return ViewerList(dialog, IDC_LIST_SUMMARY); }
 
     // Column 1 of every row after opening the bytes; the rows stay fourteen.
@@ -28,8 +21,6 @@ protected:
             values.push_back(CellText(List(), r, 1));
         return values;
     }
-
-    HWND dialog = NULL;
 };
 
 static std::wstring Grouped(size_t value)

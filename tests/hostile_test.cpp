@@ -254,16 +254,7 @@ std::vector<Hostile> Catalogue()
     return all;
 }
 
-class HostileFiles : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-    HWND dialog = NULL;
-};
+class HostileFiles : public ViewerDialogTest {};
 
 }  // namespace
 

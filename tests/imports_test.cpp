@@ -61,15 +61,8 @@ static size_t DataOffset(DWORD rva)
     return rva - 0x1000 + 0x400;
 }
 
-class ImportsTest : public testing::Test {
+class ImportsTest : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     Lines Imports(const std::vector<BYTE>& bytes)
     {
         OpenBytesInViewer(dialog, bytes, L"imports.dll");
@@ -80,8 +73,6 @@ protected:
         OpenBytesInViewer(dialog, bytes, L"delay.dll");
         return RowLines(ViewerList(dialog, IDC_LIST_DELAY));
     }
-
-    HWND dialog = NULL;
 };
 
 TEST_F(ImportsTest, LibrariesAndFunctionsInPe32AndPe32Plus)

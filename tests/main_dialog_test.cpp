@@ -9,16 +9,7 @@
 #include "shell/main_dialog.h"
 #include "viewer_dialog.h"
 
-class MainDialog : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-    HWND dialog = NULL;
-};
+class MainDialog : public ViewerDialogTest {};
 
 static std::wstring TabCaption(HWND tabs, int index)
 {

@@ -66,12 +66,11 @@ TEST(OpenFilter, BarsBecomeNulsAndTheListEndsInTwoNulsWhateverTheStringsLength)
 
 // A dialog in the top-left corner of the screen, whose current directory and
 // path box the tests read.
-class OpenFileTest : public testing::Test {
+class OpenFileTest : public ViewerDialogTest {
 protected:
     void SetUp() override
     {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
+        ViewerDialogTest::SetUp();
         SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
@@ -91,7 +90,7 @@ protected:
             CloseViewer(&viewer);
             knownViewers.push_back(viewer.process.dwProcessId);
         }
-        DestroyWindow(dialog);
+        ViewerDialogTest::TearDown();
     }
 
     // A fresh folder with the given files, each a small DLL.
@@ -121,7 +120,6 @@ protected:
         return dir;
     }
 
-    HWND dialog = NULL;
     std::vector<DWORD> knownViewers;
 };
 

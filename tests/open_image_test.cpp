@@ -8,17 +8,15 @@
 #include "res/resource.h"
 #include "viewer_dialog.h"
 
-class OpenImageTest : public testing::Test {
+class OpenImageTest : public ViewerDialogTest {
 protected:
     void SetUp() override
     {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
+        ViewerDialogTest::SetUp();
         wchar_t folder[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         SetCurrentDirectoryW(folder);
     }
-    void TearDown() override { DestroyWindow(dialog); }
 
     // A folder of its own for one test's file, so the current directory tells
     // which opening moved it.
@@ -73,7 +71,6 @@ protected:
         }
     }
 
-    HWND dialog = NULL;
 };
 
 static std::wstring Folder(const std::wstring& path)

@@ -9,22 +9,13 @@
 #include "res/resource.h"
 #include "viewer_dialog.h"
 
-class Sections : public testing::Test {
+class Sections : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     std::vector<std::wstring> Open(const std::vector<BYTE>& bytes)
     {
         OpenBytesInViewer(dialog, bytes, L"sections.dll");
         return RowLines(ViewerList(dialog, IDC_LIST_SECTIONS));
     }
-
-    HWND dialog = NULL;
 };
 
 // A user locale setting changed for the test and restored afterwards.

@@ -46,22 +46,13 @@ std::vector<BYTE> Image(const std::vector<ResourceType>& types, bool is64 = fals
     return pe.Build();
 }
 
-class StringTableTest : public testing::Test {
+class StringTableTest : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     std::vector<std::wstring> Rows(const std::vector<BYTE>& bytes)
     {
         OpenBytesInViewer(dialog, bytes, L"string_table.dll");
         return RowLines(ViewerList(dialog, IDC_LIST_STRINGS));
     }
-
-    HWND dialog = NULL;
 };
 
 TEST_F(StringTableTest, NothingWithoutStringTables)

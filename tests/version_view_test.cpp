@@ -45,22 +45,13 @@ VersionNode Table(const std::vector<VersionNode>& strings)
     return VersionTable(L"040904B0", strings);
 }
 
-class VersionViewTest : public testing::Test {
+class VersionViewTest : public ViewerDialogTest {
 protected:
-    void SetUp() override
-    {
-        dialog = CreateViewerDialog();
-        ASSERT_TRUE(dialog != NULL);
-    }
-    void TearDown() override { DestroyWindow(dialog); }
-
     std::vector<std::wstring> Rows(const std::vector<BYTE>& bytes)
     {
         OpenBytesInViewer(dialog, bytes, L"version_view.dll");
         return RowLines(ViewerList(dialog, IDC_LIST_VERSION));
     }
-
-    HWND dialog = NULL;
 };
 
 TEST_F(VersionViewTest, NothingWithoutAVersionResource)

@@ -1,6 +1,7 @@
 // The real main dialog, created in the test process, and ways to read its lists.
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,15 @@ std::vector<std::wstring> RowLines(HWND list);
 
 // Processes pending messages of this thread.
 void PumpMessages();
+
+// A fixture holding a real main dialog for the length of one test.
+class ViewerDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dialog = CreateViewerDialog();
+        ASSERT_TRUE(dialog != NULL);
+    }
+    void TearDown() override { DestroyWindow(dialog); }
+    HWND dialog = NULL;
+};

@@ -2,6 +2,7 @@
 each non-empty string of each block with its id (the id-0 string as a header
 row). pefile reads the directory tree and the data; the counted strings are
 decoded here. Language names are only checked to be there."""
+from language_rows import compare  # noqa: F401 (used by the comparison script)
 import struct
 
 LIST_ID = 26
@@ -46,20 +47,3 @@ def expected_rows(pe, path):
             data = pe.get_data(entry.OffsetToData, entry.Size)
             rows += block_rows(data, ((block.struct.Name - 1) * 16) & 0xFFFFFFFF)
     return rows
-
-
-def compare(actual, expected):
-    diffs = []
-    if len(actual) != len(expected):
-        diffs.append('row count %d, expected %d' % (len(actual), len(expected)))
-    for i, (a, e) in enumerate(zip(actual, expected)):
-        a = tuple(a)
-        if e[2] is None:
-            # A language row: its name comes from the platform.
-            if a[:2] != e[:2] or len(a) < 3 or not a[2]:
-                diffs.append('row %d: %r, expected a language row' % (i, a))
-        elif a != e:
-            diffs.append('row %d: %r, expected %r' % (i, a, e))
-        if len(diffs) > 10:
-            break
-    return diffs

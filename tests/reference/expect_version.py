@@ -1,6 +1,7 @@
 """Version list (25): a language row per language entry of the version
 resource, then one row per String, standard keys under their labels.
 pefile reads the version data; language names are only checked to be there."""
+from language_rows import compare  # noqa: F401 (used by the comparison script)
 
 LIST_ID = 25
 MODULES = ['shell32.dll', 'comctl32.dll', 'user32.dll', 'kernel32.dll', 'comdlg32.dll', 'notepad.exe']
@@ -32,20 +33,3 @@ def expected_rows(pe, path):
                         key = key.decode('utf-8')
                         rows.append((0, LABELS.get(key, key), value.decode('utf-8')))
     return rows
-
-
-def compare(actual, expected):
-    diffs = []
-    if len(actual) != len(expected):
-        diffs.append('row count %d, expected %d' % (len(actual), len(expected)))
-    for i, (a, e) in enumerate(zip(actual, expected)):
-        a = tuple(a)
-        if e[2] is None:
-            # A language row: its name comes from the platform.
-            if a[:2] != e[:2] or len(a) < 3 or not a[2]:
-                diffs.append('row %d: %r, expected a language row' % (i, a))
-        elif a != e:
-            diffs.append('row %d: %r, expected %r' % (i, a, e))
-        if len(diffs) > 10:
-            break
-    return diffs
