@@ -76,11 +76,7 @@ void OpenDependency(HWND list)
         return;
 
     wchar_t name[MAX_PATH] = {};
-    LVITEMW item = {};
-    item.iSubItem = 1;
-    item.pszText = name;
-    item.cchTextMax = MAX_PATH;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    GetCell(list, row, 1, name, MAX_PATH);
 
     // The search's result counts the units it needed: zero means not found, and
     // MAX_PATH or more means the full path did not fit, which must start nothing
