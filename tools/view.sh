@@ -8,6 +8,9 @@ build=${BUILD_DIR:-$top/build}
 "$top/tools/build.sh"
 "$top/tools/wine-prefix.sh" "$build/wineprefix"
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+# The texts are Chinese (Hong Kong): under this locale Wine finds a font with
+# their glyphs (fonts-wqy-microhei). VIEW_LANG chooses another.
+export LANG=${VIEW_LANG:-zh_HK.UTF-8}
 file=${1:-$build/bin/modview.exe}
 case "$file" in /*) ;; *) file=$PWD/$file ;; esac
 if [ -n "${DISPLAY:-}" ]; then
