@@ -167,21 +167,30 @@ static void FreeRemote(RemoteBlock* block)
 
 static const int REMOTE_TEXT_UNITS = 2048;
 
-std::wstring RemoteCellText(HANDLE process, HWND list, int row, int column)
+// Sends `message` with a copy of `record` placed in the viewer's memory, its
+// pszText pointing at a text buffer right behind it there, and returns the
+// text the viewer wrote. Serves every record with pszText and cchTextMax.
+template <typename Record>
+static std::wstring RemoteText(HANDLE process, HWND window, UINT message, WPARAM wParam, Record record)
 {
-    RemoteBlock block = AllocRemote(process, sizeof(LVITEMW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
+    RemoteBlock block = AllocRemote(process, sizeof(Record) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
     if (!block.address)
         return L"";
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(LVITEMW));
-    item.cchTextMax = REMOTE_TEXT_UNITS;
-    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.address));
+    record.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(Record));
+    record.cchTextMax = REMOTE_TEXT_UNITS;
+    WriteProcessMemory(process, block.address, &record, sizeof record, NULL);
+    SendMessageW(window, message, wParam, reinterpret_cast<LPARAM>(block.address));
     std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
-    ReadProcessMemory(process, block.address + sizeof(LVITEMW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
+    ReadProcessMemory(process, block.address + sizeof(Record), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
     FreeRemote(&block);
     return text.data();
+}
+
+std::wstring RemoteCellText(HANDLE process, HWND list, int row, int column)
+{
+    LVITEMW item = {};
+    item.iSubItem = column;
+    return RemoteText(process, list, LVM_GETITEMTEXTW, row, item);
 }
 
 LPARAM RemoteRowMarker(HANDLE process, HWND list, int row)
@@ -233,36 +242,16 @@ RECT RemoteItemRect(HANDLE process, HWND list, int row)
 
 std::wstring RemoteTabCaption(HANDLE process, HWND tabs, int index)
 {
-    RemoteBlock block = AllocRemote(process, sizeof(TCITEMW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
-    if (!block.address)
-        return L"";
     TCITEMW item = {};
     item.mask = TCIF_TEXT;
-    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(TCITEMW));
-    item.cchTextMax = REMOTE_TEXT_UNITS;
-    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
-    SendMessageW(tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(block.address));
-    std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
-    ReadProcessMemory(process, block.address + sizeof(TCITEMW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
-    FreeRemote(&block);
-    return text.data();
+    return RemoteText(process, tabs, TCM_GETITEMW, index, item);
 }
 
 std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column)
 {
-    RemoteBlock block = AllocRemote(process, sizeof(LVCOLUMNW) + REMOTE_TEXT_UNITS * sizeof(wchar_t));
-    if (!block.address)
-        return L"";
     LVCOLUMNW item = {};
     item.mask = LVCF_TEXT;
-    item.pszText = reinterpret_cast<wchar_t*>(block.address + sizeof(LVCOLUMNW));
-    item.cchTextMax = REMOTE_TEXT_UNITS;
-    WriteProcessMemory(process, block.address, &item, sizeof item, NULL);
-    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(block.address));
-    std::vector<wchar_t> text(REMOTE_TEXT_UNITS + 1, 0);
-    ReadProcessMemory(process, block.address + sizeof(LVCOLUMNW), text.data(), REMOTE_TEXT_UNITS * sizeof(wchar_t), NULL);
-    FreeRemote(&block);
-    return text.data();
+    return RemoteText(process, list, LVM_GETCOLUMNW, column, item);
 }
 
 void DoubleClickAt(POINT screen)
