@@ -259,28 +259,51 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
     EXPECT_EQ(0u, CloseViewer(&viewer));
 }
 
-// The library is looked for at start-up only: one that turns up later (here
-// in the current directory, which the DLL search covers) is never loaded, so
-// its hook cannot run after the dialog exists.
-TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
+// A library of the hook's name in the folder the viewer starts in, which is
+// also the folder of the file it opens, is never loaded for the hook.
+TEST(Startup, DarkModeLibraryInTheCurrentDirectoryIsNeverLoaded)
 {
-    GetResourceModule();   // the first call, as at start-up: no library to be found
-    std::wstring folder = ScratchPath(L"darkmode-late");
-    CreateDirectoryW(folder.c_str(), NULL);
-    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (folder + L"\\DarkMode.dll").c_str(), FALSE));
-    std::wstring log = folder + L"\\hook.log";
+    std::wstring folder = ViewerFolder(L"darkmode-elsewhere");
+    std::wstring planted = ScratchPath(L"darkmode-planted");
+    CreateDirectoryW(planted.c_str(), NULL);
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (planted + L"\\DarkMode.dll").c_str(), FALSE));
+    std::wstring log = planted + L"\\hook.log";
     DeleteFileW(log.c_str());
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.c_str());
+    SetCurrentDirectoryW(planted.c_str());
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
+
+    RemoteViewer viewer;
+    bool started = StartViewer(folder + L"\\modview.exe", L"\"" + planted + L"\\DarkMode.dll\"", &viewer);
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
+    SetCurrentDirectoryW(previous);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+    EXPECT_EQ("", ReadLog(log));
+}
+
+// The library is looked for at start-up only: one that turns up beside the
+// executable later is never loaded, so its hook cannot run after the dialog
+// exists.
+TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
+{
+    std::wstring library = BesideTests(L"DarkMode.dll");
+    DeleteFileW(library.c_str());
+    GetResourceModule();   // the first call, as at start-up: no library to be found
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), library.c_str(), FALSE));
+    std::wstring log = ScratchPath(L"darkmode-late.log");
+    DeleteFileW(log.c_str());
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
 
     HMODULE resources = GetResourceModule();   // as for every opened file
 
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
-    SetCurrentDirectoryW(previous);
+    HMODULE hook = GetModuleHandleW(L"DarkMode.dll");
+    if (hook)
+        FreeLibrary(hook);   // else the file stays, for every later viewer started from here
+    DeleteFileW(library.c_str());
     EXPECT_EQ(GetModuleHandleW(NULL), resources);
-    EXPECT_EQ(NULL, GetModuleHandleW(L"DarkMode.dll"));
+    EXPECT_EQ(NULL, hook);
     EXPECT_EQ("", ReadLog(log));
-    DeleteFileW((folder + L"\\DarkMode.dll").c_str());
 }
