@@ -260,7 +260,8 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
 }
 
 // A library of the hook's name in the folder the viewer starts in, which is
-// also the folder of the file it opens, is never loaded for the hook.
+// also the folder of the file it opens, is never loaded: not for the hook, and
+// not by any later load by name in the viewer's process.
 TEST(Startup, DarkModeLibraryInTheCurrentDirectoryIsNeverLoaded)
 {
     std::wstring folder = ViewerFolder(L"darkmode-elsewhere");
@@ -279,6 +280,7 @@ TEST(Startup, DarkModeLibraryInTheCurrentDirectoryIsNeverLoaded)
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
     SetCurrentDirectoryW(previous);
     ASSERT_TRUE(started);
+    EXPECT_FALSE(RemoteLoadLibrary(viewer.process.hProcess, L"DarkMode.dll"));
     EXPECT_EQ(0u, CloseViewer(&viewer));
     EXPECT_EQ("", ReadLog(log));
 }
