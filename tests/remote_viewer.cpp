@@ -271,12 +271,19 @@ bool RemoteLoadLibrary(HANDLE process, const std::wstring& name)
         CloseHandle(thread);
     }
     FreeRemote(&block);
+    // A load that was never tried must not pass for one that failed.
+    if (!thread) {
+        ADD_FAILURE() << "no thread in the viewer's process";
+        return false;
+    }
     // The thread's exit code holds only half of a 64-bit module handle: ask
     // the process's module list instead.
     bool loaded = false;
     HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetProcessId(process));
-    if (modules == INVALID_HANDLE_VALUE)
+    if (modules == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "no module list of the viewer's process";
         return false;
+    }
     MODULEENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Module32FirstW(modules, &entry); more && !loaded; more = Module32NextW(modules, &entry))
