@@ -334,6 +334,22 @@ class HostileFiles : public ViewerDialogTest {};
 
 }  // namespace
 
+// Milliseconds that this thread has run. The bound below is on our own work:
+// on a machine shared with other builds and tests, wall-clock time also counts
+// the time spent waiting for a processor, and a bound on it fails at random.
+static DWORD ThreadBusyMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
+        return 0;
+    ULARGE_INTEGER k, u;
+    k.LowPart = kernel.dwLowDateTime;
+    k.HighPart = kernel.dwHighDateTime;
+    u.LowPart = user.dwLowDateTime;
+    u.HighPart = user.dwHighDateTime;
+    return static_cast<DWORD>((k.QuadPart + u.QuadPart) / 10000);
+}
+
 TEST_F(HostileFiles, OpenWithoutFaultOrHang)
 {
     DWORD slowest = 0;
@@ -341,7 +357,7 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
     int index = 0;
     for (const Hostile& h : Catalogue()) {
         std::vector<BYTE> bytes = h.make();
-        DWORD start = GetTickCount();
+        DWORD start = ThreadBusyMs();
         OpenBytesInViewer(dialog, bytes, std::wstring(L"hostile-") + std::to_wstring(index++) + L"-" + h.name + L".dll");
         std::vector<std::wstring> opened[LIST_COUNT];
         for (int i = 0; i < LIST_COUNT; ++i)
@@ -352,7 +368,7 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
             for (int i = 0; i < LIST_COUNT; ++i)
                 EXPECT_EQ(opened[i], RowLines(ViewerList(dialog, IDC_LIST_FIRST + i))) << h.name << " list " << i;
         }
-        DWORD elapsed = GetTickCount() - start;
+        DWORD elapsed = ThreadBusyMs() - start;
         if (elapsed > slowest) {
             slowest = elapsed;
             slowestName = h.name;
@@ -360,7 +376,7 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
         // A generous bound: what matters is that nothing is quadratic or endless.
         EXPECT_LT(elapsed, 10000u) << h.name;
     }
-    printf("slowest hostile file: %ls, %lu ms for three openings\n", slowestName.c_str(), slowest);
+    printf("slowest hostile file: %ls, %lu ms of this thread's time for three openings\n", slowestName.c_str(), slowest);
 }
 
 TEST_F(HostileFiles, WhatLiesInsideIsStillShown)

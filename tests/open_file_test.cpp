@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <string>
 #include <vector>
+#include "image/image_view.h"
 #include "image/list_rows.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
@@ -520,6 +521,37 @@ static std::wstring ProcessImage(HANDLE process)
     return path;
 }
 
+// Starts a viewer on `program`, double-clicks row `row` of its import list
+// with the real mouse and attaches `second` to the viewer that shows up.
+// False, with a failure, when either viewer does not show or the first has no
+// such row; `first` is then closed and `second` left unattached.
+static bool WalkToImport(const std::wstring& program, int row, RemoteViewer* first, RemoteViewer* second)
+{
+    if (!StartViewer(BesideTests(L"modview.exe"), L"\"" + program + L"\"", first)) {
+        ADD_FAILURE() << "the first viewer did not show";
+        return false;
+    }
+    HWND imports = GetDlgItem(first->dialog, IDC_LIST_IMPORTS);
+    if (RemoteRowCount(imports) <= row) {
+        ADD_FAILURE() << "the first viewer shows no import row " << row;
+        CloseViewer(first);
+        return false;
+    }
+    RECT bounds = RemoteItemRect(first->process.hProcess, imports, row);
+    POINT point = { bounds.left + 20, (bounds.top + bounds.bottom) / 2 };
+    ClientToScreen(imports, &point);
+    SetForegroundWindow(first->dialog);
+    DoubleClickAt(point);
+
+    HWND shown = WaitForNewViewer({ first->process.dwProcessId });
+    if (!shown || !AttachViewer(shown, second)) {
+        ADD_FAILURE() << "no second viewer showed up";
+        CloseViewer(first);
+        return false;
+    }
+    return true;
+}
+
 TEST(DependencyWalk, DoubleClickedLibraryBesideTheFileOpensInASecondViewer)
 {
     // The blanks in the folder's name show that the path reaches the second
@@ -536,31 +568,70 @@ TEST(DependencyWalk, DoubleClickedLibraryBesideTheFileOpensInASecondViewer)
     GetTempPathW(MAX_PATH, temp);
     SetCurrentDirectoryW(temp);   // the first viewer starts elsewhere than the library's folder
 
-    RemoteViewer first;
-    ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"\"" + program + L"\"", &first));
-    HWND imports = GetDlgItem(first.dialog, IDC_LIST_IMPORTS);
-    std::vector<ListRow> rows = RemoteReadRows(first.process.hProcess, imports);
-    if (rows.size() != 3u)
-        CloseViewer(&first);
+    RemoteViewer first, second;
+    if (!WalkToImport(program, 2, &first, &second))
+        return;
+    std::vector<ListRow> rows = RemoteReadRows(first.process.hProcess, GetDlgItem(first.dialog, IDC_LIST_IMPORTS));
     ASSERT_EQ(3u, rows.size());
     EXPECT_EQ(ROW_HEADER, rows[0].marker);
     EXPECT_EQ(L"modview_walk_dep.dll", rows[0].cells[1]);
     EXPECT_EQ(L"SecondFunction", rows[2].cells[1]);
+    EXPECT_EQ(library, RemoteWindowText(GetDlgItem(second.dialog, IDC_PATH)));
+    EXPECT_EQ(0, lstrcmpiW(BesideTests(L"modview.exe").c_str(), ProcessImage(second.process.hProcess).c_str()));
+    EXPECT_EQ(0u, CloseViewer(&second));
+    EXPECT_EQ(0u, CloseViewer(&first));
+}
 
-    RECT bounds = RemoteItemRect(first.process.hProcess, imports, 2);
-    POINT point = { bounds.left + 20, (bounds.top + bounds.bottom) / 2 };
-    ClientToScreen(imports, &point);
-    SetForegroundWindow(first.dialog);
-    DoubleClickAt(point);
+// True when the file at `path` is a PE32+ image, false for PE32 (and for
+// anything unreadable, which the caller's other checks then fail on).
+static bool IsPe32Plus(const std::wstring& path)
+{
+    BYTE head[4096] = {};
+    DWORD read = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    ReadFile(file, head, sizeof head, &read, NULL);
+    CloseHandle(file);
+    ImageView view;
+    return InitImageView(&view, head, read) && view.is64;
+}
 
-    HWND shown = WaitForNewViewer({ first.process.dwProcessId });
-    RemoteViewer second;
-    bool attached = shown && AttachViewer(shown, &second);
-    EXPECT_TRUE(attached) << "no second viewer showed up";
-    if (attached) {
-        EXPECT_EQ(library, RemoteWindowText(GetDlgItem(second.dialog, IDC_PATH)));
-        EXPECT_EQ(0, lstrcmpiW(BesideTests(L"modview.exe").c_str(), ProcessImage(second.process.hProcess).c_str()));
-        EXPECT_EQ(0u, CloseViewer(&second));
+// The reason for a 32-bit build: a 32-bit process on 64-bit Windows sees the
+// 32-bit system libraries under the names and folders that a 64-bit process
+// sees the 64-bit ones, so each build walks to the libraries of its own
+// bitness. A PE32 program importing kernel32.dll leads the x86 viewer to the
+// PE32 kernel32 and the x64 viewer to the PE32+ one.
+TEST(DependencyWalk, ASystemLibraryOpensInTheViewersOwnBitness)
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring kernel = std::wstring(system) + L"\\kernel32.dll";
+    const bool viewer64 = sizeof(void*) == 8;
+    ASSERT_EQ(viewer64, IsPe32Plus(kernel)) << "this process's kernel32.dll";
+
+    std::wstring folder = ScratchPath(L"walk to the system");
+    CreateDirectoryW(folder.c_str(), NULL);
+    std::wstring program = folder + L"\\program32.exe";
+    ASSERT_TRUE(WriteFileBytes(program, ProgramImporting("KERNEL32.dll")));
+
+    RemoteViewer first, second;
+    if (!WalkToImport(program, 1, &first, &second))
+        return;
+    EXPECT_EQ(0, lstrcmpiW(kernel.c_str(), RemoteWindowText(GetDlgItem(second.dialog, IDC_PATH)).c_str()));
+    // What the second viewer shows is that file, read here in-process.
+    HWND expected = CreateViewerDialog();
+    ASSERT_TRUE(expected != NULL);
+    OpenInViewer(expected, kernel);
+    for (int id : { IDC_LIST_SUMMARY, IDC_LIST_SECTIONS }) {
+        std::vector<ListRow> shown = RemoteReadRows(second.process.hProcess, GetDlgItem(second.dialog, id));
+        std::vector<ListRow> rows = ReadRows(ViewerList(expected, id));
+        EXPECT_FALSE(rows.empty()) << "list " << id;
+        ASSERT_EQ(rows.size(), shown.size()) << "list " << id;
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i].cells, shown[i].cells) << "list " << id << ", row " << i;
     }
+    DestroyWindow(expected);
+    EXPECT_EQ(0u, CloseViewer(&second));
     EXPECT_EQ(0u, CloseViewer(&first));
 }

@@ -309,3 +309,33 @@ TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
     EXPECT_EQ(NULL, hook);
     EXPECT_EQ("", ReadLog(log));
 }
+
+// The executable is linked statically, so it runs without any runtime beside
+// it: it imports only libraries of the system, and from comctl32 nothing but
+// ordinal 17, the common-control initialisation (its import library is made
+// from a .def of our own, per architecture).
+TEST(Startup, ExecutableImportsOnlySystemLibrariesAndComctl32ByOrdinal17)
+{
+    HWND dialog = CreateViewerDialog();
+    ASSERT_TRUE(dialog != NULL);
+    OpenInViewer(dialog, BesideTests(L"modview.exe"));
+    std::vector<ListRow> rows = ReadRows(ViewerList(dialog, IDC_LIST_IMPORTS));
+    DestroyWindow(dialog);
+
+    const wchar_t* const system[] = { L"kernel32.dll", L"user32.dll", L"gdi32.dll", L"comdlg32.dll",
+                                      L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll" };
+    std::wstring library;
+    std::vector<std::wstring> fromComctl32;
+    for (const ListRow& row : rows) {
+        if (row.marker == ROW_HEADER) {
+            library = row.cells[1];
+            bool known = false;
+            for (const wchar_t* name : system)
+                known = known || lstrcmpiW(library.c_str(), name) == 0;
+            EXPECT_TRUE(known) << "imports " << library;
+        } else if (lstrcmpiW(library.c_str(), L"comctl32.dll") == 0) {
+            fromComctl32.push_back(row.cells[0] + L"|" + row.cells[1]);
+        }
+    }
+    EXPECT_EQ(std::vector<std::wstring>{ L"0011|" }, fromComctl32);
+}

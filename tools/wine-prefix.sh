@@ -11,3 +11,9 @@ if [ ! -f "$prefix/.modview-ready" ]; then
   wineserver -w
   touch "$prefix/.modview-ready"
 fi
+# A prefix made before wine32 (its 32-bit loader) was installed has no 32-bit
+# system folder, so the x86 build would find no system libraries: update it.
+if [ -x /usr/lib/wine/wine ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -u > /dev/null 2>&1 || true
+  wineserver -w
+fi
