@@ -1,5 +1,4 @@
 #include "views.h"
-#include <stddef.h>
 #include "list_rows.h"
 #include "../res/resource.h"
 
@@ -20,16 +19,6 @@ enum SummaryRow {
     ROW_STACK,
     ROW_HEAP,
 };
-
-// Offset from the PE signature of an optional-header field.
-#define OPT32(field) (NT_OPTIONAL_HEADER + static_cast<DWORD>(offsetof(IMAGE_OPTIONAL_HEADER32, field)))
-#define OPT64(field) (NT_OPTIONAL_HEADER + static_cast<DWORD>(offsetof(IMAGE_OPTIONAL_HEADER64, field)))
-
-// ImageBase and the stack and heap sizes are 32 bits wide in PE32 and 64 in PE32+.
-static ULONGLONG NtSize(const ImageView* view, DWORD offset32, DWORD offset64)
-{
-    return view->is64 ? NtQword(view, offset64) : NtDword(view, offset32);
-}
 
 static void SetVersion(HWND list, int row, WORD major, WORD minor)
 {
@@ -77,7 +66,7 @@ void ShowHeaderSummary(HWND list, HMODULE resources, const ImageView* view)
     LoadStringW(resources, kind, text, TEXT_UNITS);
     SetCell(list, ROW_KIND, 1, text);
 
-    WORD subsystem = NtWord(view, OPT32(Subsystem));
+    WORD subsystem = NtWord(view, NT_OPTIONAL(view, Subsystem));
     UINT program = IDS_PROGRAM_GUI + (subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI ? 1 : 0);
     text[0] = L'\0';
     LoadStringW(resources, program, text, TEXT_UNITS);
@@ -89,26 +78,26 @@ void ShowHeaderSummary(HWND list, HMODULE resources, const ImageView* view)
     SetCell(list, ROW_SIZE, 1, text);
 
     // At least eight digits, and all sixteen that a PE32+ base may need.
-    wsprintfW(text, L"0x%08I64X", NtSize(view, OPT32(ImageBase), OPT64(ImageBase)));
+    wsprintfW(text, L"0x%08I64X", NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
     SetCell(list, ROW_BASE, 1, text);
 
-    wsprintfW(text, L"0x%lX", NtDword(view, OPT32(SectionAlignment)));
+    wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, SectionAlignment)));
     SetCell(list, ROW_SECTION_ALIGNMENT, 1, text);
-    wsprintfW(text, L"0x%lX", NtDword(view, OPT32(FileAlignment)));
+    wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, FileAlignment)));
     SetCell(list, ROW_FILE_ALIGNMENT, 1, text);
 
-    SetVersion(list, ROW_SYSTEM_VERSION, NtWord(view, OPT32(MajorOperatingSystemVersion)),
-               NtWord(view, OPT32(MinorOperatingSystemVersion)));
-    SetVersion(list, ROW_IMAGE_VERSION, NtWord(view, OPT32(MajorImageVersion)),
-               NtWord(view, OPT32(MinorImageVersion)));
-    SetVersion(list, ROW_SUBSYSTEM_VERSION, NtWord(view, OPT32(MajorSubsystemVersion)),
-               NtWord(view, OPT32(MinorSubsystemVersion)));
+    SetVersion(list, ROW_SYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorOperatingSystemVersion)),
+               NtWord(view, NT_OPTIONAL(view, MinorOperatingSystemVersion)));
+    SetVersion(list, ROW_IMAGE_VERSION, NtWord(view, NT_OPTIONAL(view, MajorImageVersion)),
+               NtWord(view, NT_OPTIONAL(view, MinorImageVersion)));
+    SetVersion(list, ROW_SUBSYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorSubsystemVersion)),
+               NtWord(view, NT_OPTIONAL(view, MinorSubsystemVersion)));
     // The two linker version bytes, major first.
-    WORD linker = NtWord(view, OPT32(MajorLinkerVersion));
+    WORD linker = NtWord(view, NT_OPTIONAL(view, MajorLinkerVersion));
     SetVersion(list, ROW_LINKER_VERSION, LOBYTE(linker), HIBYTE(linker));
 
-    SetReserveCommit(list, ROW_STACK, NtSize(view, OPT32(SizeOfStackReserve), OPT64(SizeOfStackReserve)),
-                     NtSize(view, OPT32(SizeOfStackCommit), OPT64(SizeOfStackCommit)));
-    SetReserveCommit(list, ROW_HEAP, NtSize(view, OPT32(SizeOfHeapReserve), OPT64(SizeOfHeapReserve)),
-                     NtSize(view, OPT32(SizeOfHeapCommit), OPT64(SizeOfHeapCommit)));
+    SetReserveCommit(list, ROW_STACK, NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackReserve)),
+                     NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackCommit)));
+    SetReserveCommit(list, ROW_HEAP, NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapReserve)),
+                     NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapCommit)));
 }

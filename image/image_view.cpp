@@ -76,15 +76,25 @@ ULONGLONG NtQword(const ImageView* view, DWORD offset)
     return value;
 }
 
+ULONGLONG NtPointerSized(const ImageView* view, DWORD offset)
+{
+    return view->is64 ? NtQword(view, offset) : NtDword(view, offset);
+}
+
 DWORD DataDirectoryOffset(const ImageView* view, int index)
 {
-    // The directories follow 96 bytes of PE32 or 112 bytes of PE32+ optional header.
-    return NT_OPTIONAL_HEADER + (view->is64 ? 112 : 96) + 8 * static_cast<DWORD>(index);
+    return NT_OPTIONAL(view, DataDirectory) + sizeof(IMAGE_DATA_DIRECTORY) * static_cast<DWORD>(index);
 }
 
 DWORD DataDirectoryRva(const ImageView* view, int index)
 {
-    return NtDword(view, DataDirectoryOffset(view, index));
+    // The loader treats the directories past NumberOfRvaAndSizes as absent;
+    // their bytes are often the section table.
+    if (static_cast<DWORD>(index) >= NtDword(view, NT_OPTIONAL(view, NumberOfRvaAndSizes)))
+        return 0;
+    // The entry is read whole (VirtualAddress, then Size), so one that the
+    // end of the file cuts is absent too.
+    return static_cast<DWORD>(NtQword(view, DataDirectoryOffset(view, index)));
 }
 
 DWORD ImageStringLength(const ImageView* view, const void* p)
@@ -118,25 +128,28 @@ bool InitImageView(ImageView* view, const BYTE* base, DWORD size)
     view->is64 = false;
     view->index = NULL;
 
-    WORD magic, relocations;
+    // Like the loader, look at nothing of the DOS header but its first two
+    // bytes and e_lfanew.
+    WORD dosMagic;
     DWORD lfanew, signature;
-    if (!ReadWord(view, base, &magic) || magic != IMAGE_DOS_SIGNATURE)
-        return false;
-    if (!ReadWord(view, base + 0x18, &relocations) || relocations != 0x40)
+    if (!ReadWord(view, base, &dosMagic) || dosMagic != IMAGE_DOS_SIGNATURE)
         return false;
     // e_lfanew is signed: a negative value or one past the end is no PE image.
-    if (!ReadDword(view, base + 0x3C, &lfanew) || static_cast<LONG>(lfanew) < 0)
+    if (!ReadDword(view, base + DOS_LFANEW, &lfanew) || static_cast<LONG>(lfanew) < 0)
         return false;
     const BYTE* nt = ImageAt(view, lfanew, sizeof(DWORD));
     if (!nt || !ReadDword(view, nt, &signature) || signature != IMAGE_NT_SIGNATURE)
         return false;
-    WORD machine;
-    if (!ReadWord(view, ImageAt(view, lfanew, NT_OPTIONAL_HEADER) ? nt + NT_MACHINE : NULL, &machine))
-        return false;
-    bool is64 = machine != IMAGE_FILE_MACHINE_I386;
-    if (!ImageAt(view, lfanew, is64 ? NT_HEADERS_SIZE_64 : NT_HEADERS_SIZE_32))
-        return false;
     view->nt = nt;
+    // Magic chooses the layout; Machine decides only when Magic is neither
+    // (a ROM image or a damaged header).
+    WORD magic = NtWord(view, NT_MAGIC);
+    bool is64 = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+        || (magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC && NtWord(view, NT_MACHINE) != IMAGE_FILE_MACHINE_I386);
+    if (!ImageAt(view, lfanew, is64 ? NT_FIXED_HEADERS_64 : NT_FIXED_HEADERS_32)) {
+        view->nt = NULL;
+        return false;
+    }
     view->is64 = is64;
     return true;
 }

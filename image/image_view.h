@@ -5,6 +5,7 @@
 // false) instead of handing out a pointer that leaves [base, base + size).
 #pragma once
 #include <windows.h>
+#include <stddef.h>
 
 struct SectionIndex;
 
@@ -12,33 +13,48 @@ struct ImageView {
     const BYTE* base;   // start of the mapping of the whole file
     DWORD size;         // bytes mapped (low 32 bits of the file size)
     const BYTE* nt;     // the PE signature; the fixed headers behind it lie inside
-    bool is64;          // optional header read as PE32+ (Machine is not i386)
+    bool is64;          // optional header read as PE32+
     const SectionIndex* index;   // null, or a lookup table for a long section table
 };
 
-// Fixed offsets from the PE signature.
-enum NtOffset {
-    NT_MACHINE = 4,
-    NT_NUMBER_OF_SECTIONS = 6,
-    NT_TIME_DATE_STAMP = 8,
-    NT_SIZE_OF_OPTIONAL_HEADER = 20,
-    NT_CHARACTERISTICS = 22,
-    NT_OPTIONAL_HEADER = 24,
-};
+// Where the header fields lie, taken from <winnt.h>'s structures. NT offsets
+// count from the PE signature; the optional header's layout differs between
+// PE32 and PE32+ from ImageBase on, so its fields are named per layout.
+#define FIELD_AT(type, field) static_cast<DWORD>(offsetof(type, field))
+const DWORD DOS_LFANEW = FIELD_AT(IMAGE_DOS_HEADER, e_lfanew);
+const DWORD NT_FILE_HEADER = FIELD_AT(IMAGE_NT_HEADERS32, FileHeader);
+const DWORD NT_MACHINE = NT_FILE_HEADER + FIELD_AT(IMAGE_FILE_HEADER, Machine);
+const DWORD NT_NUMBER_OF_SECTIONS = NT_FILE_HEADER + FIELD_AT(IMAGE_FILE_HEADER, NumberOfSections);
+const DWORD NT_TIME_DATE_STAMP = NT_FILE_HEADER + FIELD_AT(IMAGE_FILE_HEADER, TimeDateStamp);
+const DWORD NT_SIZE_OF_OPTIONAL_HEADER = NT_FILE_HEADER + FIELD_AT(IMAGE_FILE_HEADER, SizeOfOptionalHeader);
+const DWORD NT_CHARACTERISTICS = NT_FILE_HEADER + FIELD_AT(IMAGE_FILE_HEADER, Characteristics);
+const DWORD NT_OPTIONAL_HEADER = FIELD_AT(IMAGE_NT_HEADERS32, OptionalHeader);
+#define NT_OPTIONAL32(field) (NT_OPTIONAL_HEADER + FIELD_AT(IMAGE_OPTIONAL_HEADER32, field))
+#define NT_OPTIONAL64(field) (NT_OPTIONAL_HEADER + FIELD_AT(IMAGE_OPTIONAL_HEADER64, field))
+// An optional-header field at its place in the image's layout.
+#define NT_OPTIONAL(view, field) ((view)->is64 ? NT_OPTIONAL64(field) : NT_OPTIONAL32(field))
+// Magic lies at the same place in both layouts.
+const DWORD NT_MAGIC = NT_OPTIONAL32(Magic);
 
-// Bytes of NT headers that must lie inside the file for an image to be shown:
-// signature, file header and the whole optional header with its 16 directories.
-const DWORD NT_HEADERS_SIZE_32 = 248;
-const DWORD NT_HEADERS_SIZE_64 = 264;
+// What a file must hold to be shown: the signature, the file header and the
+// optional header's fixed fields up to and including NumberOfRvaAndSizes.
+// The data directories behind them are read one by one, each only when it
+// lies inside the file.
+const DWORD NT_FIXED_HEADERS_32 = NT_OPTIONAL32(DataDirectory);
+const DWORD NT_FIXED_HEADERS_64 = NT_OPTIONAL64(DataDirectory);
 
 // Offset from the PE signature of data-directory entry `index`.
 DWORD DataDirectoryOffset(const ImageView* view, int index);
-// VirtualAddress of data-directory entry `index`.
+// VirtualAddress of data-directory entry `index`; 0 (absent) when the image
+// declares fewer directories (NumberOfRvaAndSizes) or the end of the file
+// cuts the entry.
 DWORD DataDirectoryRva(const ImageView* view, int index);
 
-// Checks the DOS header and PE signature of the `size` bytes at `base` and
-// fills `view`. False when the file is not a PE image or its headers do not
-// lie wholly inside it.
+// Checks the `size` bytes at `base` the way the loader does (M, Z at the
+// start and the PE signature at e_lfanew; nothing else of the DOS header) and
+// fills `view`: the optional header's Magic chooses PE32 or PE32+, and only
+// when it is neither does Machine (i386 or not). False when the file is not a
+// PE image or its fixed headers do not lie inside it.
 bool InitImageView(ImageView* view, const BYTE* base, DWORD size);
 
 // `p` when [p, p + length) lies inside the file, otherwise null.
@@ -57,6 +73,9 @@ bool ReadQword(const ImageView* view, const void* p, ULONGLONG* out);
 WORD NtWord(const ImageView* view, DWORD offset);
 DWORD NtDword(const ImageView* view, DWORD offset);
 ULONGLONG NtQword(const ImageView* view, DWORD offset);
+// ImageBase and the stack and heap sizes are pointer-sized in the image:
+// 32 bits in PE32, 64 in PE32+.
+ULONGLONG NtPointerSized(const ImageView* view, DWORD offset);
 
 // Length in bytes of the 8-bit string at p, up to its NUL or to the end of the
 // file, whichever comes first. 0 when p is outside.

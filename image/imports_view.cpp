@@ -127,8 +127,7 @@ void ShowDelayImports(HWND list, const ImageView* view)
         return;
     // Only the low 32 bits of a PE32+ ImageBase matter: the addresses it is
     // taken from are 32 bits wide.
-    DWORD imageBase = view->is64 ? static_cast<DWORD>(NtQword(view, NT_OPTIONAL_HEADER + 24))
-                                 : NtDword(view, NT_OPTIONAL_HEADER + 28);
+    DWORD imageBase = static_cast<DWORD>(NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
     ImportList out;
     StartList(&out, list, view);
     const DWORD step = sizeof(IMAGE_DELAYLOAD_DESCRIPTOR);

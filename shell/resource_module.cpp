@@ -1,12 +1,13 @@
 #include "resource_module.h"
+#include <shlwapi.h>
 
 // Loaded from the companion file by the first call that finds it; never freed.
 static HMODULE companionModule;
 
 // The hook is looked for by the first call only, at start-up, before the
-// dialog exists. Looking again on every later call would cost two searches of
-// the DLL path on each opened file, and a library that turned up later would
-// have its hook run after the dialog was created.
+// dialog exists. Looking again on every later call would cost a file lookup on
+// each opened file, and a library that turned up later would have its hook
+// run after the dialog was created.
 static bool hookLookedFor;
 
 static void RunDarkModeHook()
@@ -14,9 +15,16 @@ static void RunDarkModeHook()
     if (hookLookedFor)
         return;
     hookLookedFor = true;
-    if (GetModuleHandleW(L"DarkMode.dll"))
+    // Only the library beside the executable, by its full path: the current
+    // directory follows the opened files into folders anyone may write to, and
+    // a library planted there must not run.
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !PathRemoveFileSpecW(path) || !PathAppendW(path, L"DarkMode.dll"))
+        return;
+    if (GetModuleHandleW(path))
         return;   // loaded already: the hook has run
-    HMODULE library = LoadLibraryExW(L"DarkMode.dll", NULL, 0);
+    HMODULE library = LoadLibraryExW(path, NULL, 0);
     if (!library)
         return;
     typedef void (WINAPI *HookProc)(void);

@@ -4,5 +4,6 @@
 // The module that holds the dialog template and every string: the companion
 // "<executable path>.mui" beside the executable when there is one, otherwise
 // the executable itself. The first call also runs the optional DarkMode.dll
-// hook, when the library can be loaded; later calls do not look for it again.
+// hook, when that library lies beside the executable and loads; later calls do
+// not look for it again.
 HMODULE GetResourceModule();

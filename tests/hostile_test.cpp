@@ -7,6 +7,7 @@
 #include <string.h>
 #include <functional>
 #include "guarded_image.h"
+#include "image/image_view.h"
 #include "image/list_rows.h"
 #include "pe_builder.h"
 #include "res/resource.h"
@@ -54,9 +55,84 @@ void PutResourceTree(PeBuilder& pe, DWORD rva, DWORD type, DWORD name, DWORD lan
     pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_RESOURCE, rva, 0x58);
 }
 
+// An image that fills every list: imports and delay imports of one library,
+// two exports, a string table.
+PeBuilder Rich(bool is64)
+{
+    PeBuilder pe = WithData(is64);
+    const DWORD width = is64 ? 8 : 4;
+    pe.PutString(0x1180, "lib.dll");
+    pe.PutWord(0x11A0, 1);
+    pe.PutString(0x11A2, "Fn");
+    pe.PutDword(0x1100, 0x11A0);
+    pe.PutQword(0x1100 + width, is64 ? IMAGE_ORDINAL_FLAG64 | 5 : IMAGE_ORDINAL_FLAG32 | 5);
+    pe.PutDword(0x1000, 0x1100);
+    pe.PutDword(0x1000 + 12, 0x1180);
+    pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_IMPORT, 0x1000);
+    pe.PutDword(0x1200, 1);
+    pe.PutDword(0x1200 + 4, 0x1180);
+    pe.PutDword(0x1200 + 16, 0x1100);
+    pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, 0x1200);
+    pe.PutDword(0x1300 + 20, 2);
+    pe.PutDword(0x1300 + 24, 1);
+    pe.PutDword(0x1300 + 28, 0x1340);
+    pe.PutDword(0x1300 + 32, 0x1350);
+    pe.PutDword(0x1300 + 36, 0x1360);
+    pe.PutDword(0x1340, 0x1000);
+    pe.PutDword(0x1344, 0x1004);
+    pe.PutDword(0x1350, 0x1370);
+    pe.PutString(0x1370, "Exported");
+    pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, 0x1300);
+    PutResourceTree(pe, 0x1800, 6, 1, 0x409, 0x1900, 0x20);
+    pe.PutWord(0x1900, 2);
+    pe.PutWideString(0x1902, L"xy");
+    return pe;
+}
+
+void PutHeaderWord(std::vector<BYTE>& b, DWORD ntOffset, WORD value)
+{
+    memcpy(&b[0x40 + ntOffset], &value, 2);
+}
+
 std::vector<Hostile> Catalogue()
 {
     std::vector<Hostile> all;
+    // Shapes the loader accepts: any e_lfarlc, Magic and Machine disagreeing,
+    // few or many directories, a section table on top of the directories.
+    all.push_back({ L"lfarlc-zero", [] { auto b = Rich(false).Build(); b[0x18] = 0; return b; } });
+    all.push_back({ L"magic-64-machine-i386", [] {
+        auto b = Rich(false).Build();
+        PutHeaderWord(b, NT_MAGIC, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+        return b;
+    } });
+    all.push_back({ L"magic-32-machine-amd64", [] {
+        auto b = Rich(true).Build();
+        PutHeaderWord(b, NT_MAGIC, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+        return b;
+    } });
+    for (WORD magic : { 0, IMAGE_ROM_OPTIONAL_HDR_MAGIC }) {
+        all.push_back({ L"magic-neither", [magic] {
+            auto b = Rich(false).Build();
+            PutHeaderWord(b, NT_MAGIC, magic);
+            return b;
+        } });
+    }
+    for (bool wide : { false, true }) {
+        for (DWORD declared : { 0u, 2u, 13u, 14u, 16u, 0xFFFFFFFFu }) {
+            all.push_back({ L"directories-declared", [wide, declared] {
+                PeBuilder pe = Rich(wide);
+                (wide ? pe.opt64.NumberOfRvaAndSizes : pe.opt32.NumberOfRvaAndSizes) = declared;
+                return pe.Build();
+            } });
+        }
+        all.push_back({ L"section-table-on-the-directories", [wide] {
+            PeBuilder pe = Rich(wide);
+            (wide ? pe.opt64.NumberOfRvaAndSizes : pe.opt32.NumberOfRvaAndSizes) = 2;
+            pe.file.SizeOfOptionalHeader = static_cast<WORD>(
+                (wide ? NT_FIXED_HEADERS_64 : NT_FIXED_HEADERS_32) - NT_OPTIONAL_HEADER + 16);
+            return pe.Build();
+        } });
+    }
     all.push_back({ L"lfanew-negative", [] { auto b = WithData().Build(); SetLfanew(b, -8); return b; } });
     all.push_back({ L"lfanew-zero", [] { auto b = WithData().Build(); SetLfanew(b, 0); return b; } });
     all.push_back({ L"lfanew-past-end", [] { auto b = WithData().Build(); SetLfanew(b, 0x7FFFFFF0); return b; } });

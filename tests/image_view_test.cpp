@@ -15,42 +15,59 @@ static void SetLfanew(std::vector<BYTE>& bytes, LONG value)
     memcpy(&bytes[0x3C], &value, sizeof value);
 }
 
-TEST(ImageView, AcceptsPe32AndPe32PlusAndChoosesLayoutByMachineAlone)
+static void PutWordAt(std::vector<BYTE>& bytes, size_t offset, WORD value)
 {
-    ImageView view;
-    PeBuilder pe32(false);
-    ASSERT_TRUE(Init(pe32.Build(), &view));
-    EXPECT_FALSE(view.is64);
-
-    PeBuilder pe64(true);
-    ASSERT_TRUE(Init(pe64.Build(), &view));
-    EXPECT_TRUE(view.is64);
-
-    // A 32-bit optional header with a Machine other than i386 is still read as PE32+.
-    PeBuilder arm(false);
-    arm.file.Machine = 0x01C4;
-    std::vector<BYTE> bytes = arm.Build();
-    bytes.resize(0x40 + NT_HEADERS_SIZE_64);
-    ASSERT_TRUE(Init(bytes, &view));
-    EXPECT_TRUE(view.is64);
+    memcpy(&bytes[offset], &value, sizeof value);
 }
 
-TEST(ImageView, RejectsFilesThatAreNotPeImages)
+TEST(ImageView, MagicChoosesTheLayoutAndMachineOnlyWhenMagicIsNeither)
+{
+    struct Case { WORD magic; WORD machine; bool is64; };
+    const Case cases[] = {
+        { IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_FILE_MACHINE_I386, false },
+        { IMAGE_NT_OPTIONAL_HDR64_MAGIC, IMAGE_FILE_MACHINE_AMD64, true },
+        { IMAGE_NT_OPTIONAL_HDR32_MAGIC, 0x01C4, false },   // 32-bit ARM
+        { IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_FILE_MACHINE_AMD64, false },
+        { IMAGE_NT_OPTIONAL_HDR64_MAGIC, IMAGE_FILE_MACHINE_I386, true },
+        { IMAGE_ROM_OPTIONAL_HDR_MAGIC, IMAGE_FILE_MACHINE_I386, false },
+        { IMAGE_ROM_OPTIONAL_HDR_MAGIC, 0x01C4, true },
+        { 0, 0, true },
+    };
+    for (const Case& c : cases) {
+        std::vector<BYTE> bytes = PeBuilder(c.is64).Build();
+        PutWordAt(bytes, 0x40 + NT_MACHINE, c.machine);
+        PutWordAt(bytes, 0x40 + NT_MAGIC, c.magic);
+        ImageView view;
+        ASSERT_TRUE(Init(bytes, &view)) << std::hex << c.magic << " " << c.machine;
+        EXPECT_EQ(c.is64, view.is64) << std::hex << c.magic << " " << c.machine;
+    }
+}
+
+TEST(ImageView, OnlyMzAndTheSignatureAtLfanewMakeAPeImage)
 {
     ImageView view;
     std::vector<BYTE> good = PeBuilder().Build();
+
+    // The loader reads nothing else of the DOS header: e_lfarlc may be anything.
+    for (WORD relocations : { 0x00, 0x1C, 0x60, 0x74C0 }) {
+        std::vector<BYTE> any = good;
+        PutWordAt(any, 0x18, relocations);
+        EXPECT_TRUE(Init(any, &view)) << relocations;
+    }
 
     std::vector<BYTE> noMz = good;
     noMz[0] = 'X';
     EXPECT_FALSE(Init(noMz, &view));
 
-    std::vector<BYTE> dos = good;   // an old DOS program: relocations not at 0x40
-    dos[0x18] = 0x1C;
-    EXPECT_FALSE(Init(dos, &view));
-
     std::vector<BYTE> noSignature = good;
     noSignature[0x40] = 'Q';
     EXPECT_FALSE(Init(noSignature, &view));
+
+    // An MS-DOS program: e_lfanew points at DOS code, not at a signature.
+    std::vector<BYTE> dos = good;
+    PutWordAt(dos, 0x18, 0x1C);
+    SetLfanew(dos, 0x20);
+    EXPECT_FALSE(Init(dos, &view));
 }
 
 TEST(ImageView, RejectsLfanewThatLeavesTheFile)
@@ -70,20 +87,72 @@ TEST(ImageView, RejectsLfanewThatLeavesTheFile)
     SetLfanew(huge, 0x7FFFFFFF);
     EXPECT_FALSE(Init(huge, &view));
 
-    // The signature lies inside, but the optional header the views read does not.
+    // The signature lies inside, but the fixed headers the views read do not.
     std::vector<BYTE> cut = bytes;
     LONG late = static_cast<LONG>(bytes.size()) - 100;
     SetLfanew(cut, late);
     memcpy(&cut[late], "PE\0\0", 4);
     EXPECT_FALSE(Init(cut, &view));
 
-    // PE32+ needs 16 bytes more of headers than PE32.
-    PeBuilder wide(true);
-    std::vector<BYTE> wideBytes = wide.Build();
-    wideBytes.resize(0x40 + NT_HEADERS_SIZE_64 - 1);
-    EXPECT_FALSE(Init(wideBytes, &view));
-    wideBytes.resize(0x40 + NT_HEADERS_SIZE_64);
-    EXPECT_TRUE(Init(wideBytes, &view));
+    // The headers must reach through NumberOfRvaAndSizes, 16 bytes further in
+    // PE32+; the directories behind it may be missing.
+    for (bool wide : { false, true }) {
+        std::vector<BYTE> fixed = PeBuilder(wide).Build();
+        DWORD end = 0x40 + (wide ? NT_FIXED_HEADERS_64 : NT_FIXED_HEADERS_32);
+        fixed.resize(end - 1);
+        EXPECT_FALSE(Init(fixed, &view)) << wide;
+        fixed.resize(end);
+        ASSERT_TRUE(Init(fixed, &view)) << wide;
+        EXPECT_EQ(wide, view.is64);
+        EXPECT_EQ(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_EXPORT));
+    }
+}
+
+TEST(ImageView, DirectoriesPastNumberOfRvaAndSizesOrTheFileAreAbsent)
+{
+    for (bool wide : { false, true }) {
+        for (DWORD declared : { 0u, 2u, 13u, 14u, 16u, 0xFFFFFFFFu }) {
+            PeBuilder pe(wide);
+            for (int k = 0; k < IMAGE_NUMBEROF_DIRECTORY_ENTRIES; ++k)
+                pe.SetDirectory(k, 0x1000 * (k + 1));
+            (wide ? pe.opt64.NumberOfRvaAndSizes : pe.opt32.NumberOfRvaAndSizes) = declared;
+            std::vector<BYTE> bytes = pe.Build();
+            ImageView view;
+            ASSERT_TRUE(Init(bytes, &view));
+            for (int k = 0; k < IMAGE_NUMBEROF_DIRECTORY_ENTRIES; ++k)
+                EXPECT_EQ(static_cast<DWORD>(k) < declared ? 0x1000u * (k + 1) : 0u, DataDirectoryRva(&view, k))
+                    << (wide ? "PE32+" : "PE32") << ", " << declared << " declared, directory " << k;
+        }
+        // An entry that the end of the file cuts (its Size missing) is absent;
+        // the one before it is whole.
+        PeBuilder pe(wide);
+        for (int k = 0; k < IMAGE_NUMBEROF_DIRECTORY_ENTRIES; ++k)
+            pe.SetDirectory(k, 0x1000 * (k + 1));
+        std::vector<BYTE> bytes = pe.Build();
+        ImageView view;
+        ASSERT_TRUE(Init(bytes, &view));
+        bytes.resize(0x40 + DataDirectoryOffset(&view, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT) + 4);
+        ASSERT_TRUE(Init(bytes, &view));
+        EXPECT_EQ(0xD000u, DataDirectoryRva(&view, 12));
+        EXPECT_EQ(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT));
+    }
+
+    // Small images let a short optional header put the section table where
+    // directories 2 onwards would lie: directory 13 would be the third
+    // section's VirtualSize, an RVA that resolves.
+    PeBuilder overlap;
+    for (DWORD k = 1; k <= 3; ++k)
+        overlap.AddSection(".s", 0x1000 * k, 0x1000, 0x200);
+    overlap.opt32.NumberOfRvaAndSizes = 2;
+    overlap.file.SizeOfOptionalHeader = static_cast<WORD>(NT_FIXED_HEADERS_32 - NT_OPTIONAL_HEADER + 2 * sizeof(IMAGE_DATA_DIRECTORY));
+    std::vector<BYTE> bytes = overlap.Build();
+    ImageView view;
+    ASSERT_TRUE(Init(bytes, &view));
+    DWORD count;
+    SectionTable(&view, &count);
+    EXPECT_EQ(3u, count);
+    EXPECT_EQ(0x1000u, NtDword(&view, DataDirectoryOffset(&view, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT)));
+    EXPECT_EQ(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT));
 }
 
 TEST(ImageView, ReadsStopAtTheEndOfTheFile)

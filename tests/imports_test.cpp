@@ -77,9 +77,13 @@ protected:
 
 TEST_F(ImportsTest, LibrariesAndFunctionsInPe32AndPe32Plus)
 {
-    for (int wide = 0; wide < 2; ++wide) {
-        SCOPED_TRACE(wide ? "PE32+" : "PE32");
-        PeBuilder pe(wide != 0);
+    // The third is a PE32 image for 32-bit ARM: Magic, not Machine, makes it PE32.
+    for (int variant = 0; variant < 3; ++variant) {
+        const bool wide = variant == 1;
+        SCOPED_TRACE(variant == 0 ? "PE32" : variant == 1 ? "PE32+" : "PE32 for ARM");
+        PeBuilder pe(wide);
+        if (variant == 2)
+            pe.file.Machine = 0x01C4;
         pe.AddDataSection();
         pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_IMPORT, 0x1000);
         PutImport(pe, 0x1000, 0x1100, 0x1400, 0x1200);

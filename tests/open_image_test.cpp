@@ -115,11 +115,13 @@ TEST_F(OpenImageTest, FilesFailingValidationStillMoveTheCurrentDirectory)
     std::vector<BYTE> good = PeBuilder().Build();
     struct Case { const wchar_t* name; std::vector<BYTE> bytes; };
     std::vector<Case> cases;
-    std::vector<BYTE> dos = good;
-    dos[0x18] = 0x1C;   // an old DOS program
+    std::vector<BYTE> dos = good;   // an old DOS program: no PE signature where e_lfanew points
+    dos[0x18] = 0x1C;
+    LONG lfanew = 0x20;
+    memcpy(&dos[0x3C], &lfanew, 4);
     cases.push_back({ L"dos", dos });
     std::vector<BYTE> negative = good;
-    LONG lfanew = -0x40;
+    lfanew = -0x40;
     memcpy(&negative[0x3C], &lfanew, 4);
     cases.push_back({ L"lfanew-negative", negative });
     std::vector<BYTE> pastEnd = good;

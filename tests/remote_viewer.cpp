@@ -1,5 +1,6 @@
 #include "remote_viewer.h"
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include "res/resource.h"
 
 std::wstring BesideTests(const std::wstring& name)
@@ -252,6 +253,43 @@ std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column)
     LVCOLUMNW item = {};
     item.mask = LVCF_TEXT;
     return RemoteText(process, list, LVM_GETCOLUMNW, column, item);
+}
+
+bool RemoteLoadLibrary(HANDLE process, const std::wstring& name)
+{
+    SIZE_T bytes = (name.size() + 1) * sizeof(wchar_t);
+    RemoteBlock block = AllocRemote(process, bytes);
+    if (!block.address)
+        return false;
+    WriteProcessMemory(process, block.address, name.c_str(), bytes, NULL);
+    // kernel32 lies at the same address in every process of the session.
+    LPTHREAD_START_ROUTINE load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(process, NULL, 0, load, block.address, 0, NULL);
+    if (thread) {
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+    }
+    FreeRemote(&block);
+    // A load that was never tried must not pass for one that failed.
+    if (!thread) {
+        ADD_FAILURE() << "no thread in the viewer's process";
+        return false;
+    }
+    // The thread's exit code holds only half of a 64-bit module handle: ask
+    // the process's module list instead.
+    bool loaded = false;
+    HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetProcessId(process));
+    if (modules == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "no module list of the viewer's process";
+        return false;
+    }
+    MODULEENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(modules, &entry); more && !loaded; more = Module32NextW(modules, &entry))
+        loaded = lstrcmpiW(entry.szModule, name.c_str()) == 0;
+    CloseHandle(modules);
+    return loaded;
 }
 
 void DoubleClickAt(POINT screen)

@@ -45,6 +45,10 @@ std::wstring RemoteTabCaption(HANDLE process, HWND tabs, int index);
 // Column caption through the list's header control.
 std::wstring RemoteColumnCaption(HANDLE process, HWND list, int column);
 
+// Has the viewer's process call LoadLibraryW(name) on a thread of its own, as
+// any load on demand there would; true if a module of that name is then loaded.
+bool RemoteLoadLibrary(HANDLE process, const std::wstring& name);
+
 // A real left double-click at a screen position: the cursor moves there and
 // the input goes to whatever window lies under it.
 void DoubleClickAt(POINT screen);

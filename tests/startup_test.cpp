@@ -29,6 +29,17 @@ static std::vector<std::wstring> TabCaptions(const RemoteViewer& viewer)
     return captions;
 }
 
+// The lists on screen, by id.
+static std::vector<int> ShownLists(HWND dialog)
+{
+    std::vector<int> shown;
+    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
+        if (IsWindowVisible(GetDlgItem(dialog, id)))
+            shown.push_back(id);
+    }
+    return shown;
+}
+
 TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
 {
     std::wstring folder = ScratchPath(L"start with blanks");
@@ -39,9 +50,6 @@ TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
     RemoteViewer viewer;
     ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), L"\"" + file + L"\" ignored-second-argument", &viewer));
     EXPECT_EQ(file, RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
-    // Only the first tab's list is shown, though all seven were filled.
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
-        EXPECT_EQ(id == IDC_LIST_IMPORTS, IsWindowVisible(GetDlgItem(viewer.dialog, id)) != FALSE) << "list " << id;
     std::vector<std::wstring> captions = TabCaptions(viewer);
     const wchar_t* expected[] = { L"匯入", L"延遲匯入", L"匯出", L"節段", L"進階", L"版本", L"句子" };
     for (int i = 0; i < LIST_COUNT; ++i)
@@ -70,6 +78,31 @@ TEST(Startup, WithoutArgumentShowsEmptyPathAndOnlyTheSummaryLabels)
             EXPECT_EQ(L"", row.cells[1]);
     }
     EXPECT_EQ(0u, CloseViewer(&viewer));
+}
+
+// Only the first tab's list is shown at start, whether the file named on the
+// command line filled the lists, was refused or was never named; the right
+// arrow on the tabs then shows each following tab's list alone.
+TEST(Startup, OnlyTheSelectedTabsListIsShown)
+{
+    std::wstring shortFile = ScratchPath(L"hundred bytes.dll");
+    std::vector<BYTE> bytes(100, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    ASSERT_TRUE(WriteFileBytes(shortFile, bytes));
+    const std::wstring arguments[] = { L"", L"\"" + ScratchPath(L"no such file.dll") + L"\"", L"\"" + shortFile + L"\"",
+                                       L"\"" + BesideTests(L"modview.exe") + L"\"" };
+    for (const std::wstring& argument : arguments) {
+        RemoteViewer viewer;
+        ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), argument, &viewer));
+        EXPECT_EQ(std::vector<int>{ IDC_LIST_IMPORTS }, ShownLists(viewer.dialog)) << "argument " << argument;
+        HWND tabs = GetDlgItem(viewer.dialog, IDC_TABS);
+        for (int tab = 1; tab < LIST_COUNT; ++tab) {
+            SendMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+            EXPECT_EQ(std::vector<int>{ IDC_LIST_FIRST + tab }, ShownLists(viewer.dialog)) << "argument " << argument;
+        }
+        EXPECT_EQ(0u, CloseViewer(&viewer));
+    }
 }
 
 TEST(Startup, EscCloses_EnterDoesNothing)
@@ -226,28 +259,53 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
     EXPECT_EQ(0u, CloseViewer(&viewer));
 }
 
-// The library is looked for at start-up only: one that turns up later (here
-// in the current directory, which the DLL search covers) is never loaded, so
-// its hook cannot run after the dialog exists.
-TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
+// A library of the hook's name in the folder the viewer starts in, which is
+// also the folder of the file it opens, is never loaded: not for the hook, and
+// not by any later load by name in the viewer's process.
+TEST(Startup, DarkModeLibraryInTheCurrentDirectoryIsNeverLoaded)
 {
-    GetResourceModule();   // the first call, as at start-up: no library to be found
-    std::wstring folder = ScratchPath(L"darkmode-late");
-    CreateDirectoryW(folder.c_str(), NULL);
-    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (folder + L"\\DarkMode.dll").c_str(), FALSE));
-    std::wstring log = folder + L"\\hook.log";
+    std::wstring folder = ViewerFolder(L"darkmode-elsewhere");
+    std::wstring planted = ScratchPath(L"darkmode-planted");
+    CreateDirectoryW(planted.c_str(), NULL);
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), (planted + L"\\DarkMode.dll").c_str(), FALSE));
+    std::wstring log = planted + L"\\hook.log";
     DeleteFileW(log.c_str());
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.c_str());
+    SetCurrentDirectoryW(planted.c_str());
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
+
+    RemoteViewer viewer;
+    bool started = StartViewer(folder + L"\\modview.exe", L"\"" + planted + L"\\DarkMode.dll\"", &viewer);
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
+    SetCurrentDirectoryW(previous);
+    ASSERT_TRUE(started);
+    EXPECT_FALSE(RemoteLoadLibrary(viewer.process.hProcess, L"DarkMode.dll"));
+    EXPECT_EQ(0u, CloseViewer(&viewer));
+    EXPECT_EQ("", ReadLog(log));
+}
+
+// The library is looked for at start-up only: one that turns up beside the
+// executable later is never loaded, so its hook cannot run after the dialog
+// exists.
+TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
+{
+    std::wstring library = BesideTests(L"DarkMode.dll");
+    DeleteFileW(library.c_str());
+    GetResourceModule();   // the first call, as at start-up: no library to be found
+    ASSERT_TRUE(CopyFileW(BesideTests(L"hook\\DarkMode.dll").c_str(), library.c_str(), FALSE));
+    std::wstring log = ScratchPath(L"darkmode-late.log");
+    DeleteFileW(log.c_str());
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
 
     HMODULE resources = GetResourceModule();   // as for every opened file
 
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
-    SetCurrentDirectoryW(previous);
+    HMODULE hook = GetModuleHandleW(L"DarkMode.dll");
+    if (hook)
+        FreeLibrary(hook);   // else the file stays, for every later viewer started from here
+    DeleteFileW(library.c_str());
     EXPECT_EQ(GetModuleHandleW(NULL), resources);
-    EXPECT_EQ(NULL, GetModuleHandleW(L"DarkMode.dll"));
+    EXPECT_EQ(NULL, hook);
     EXPECT_EQ("", ReadLog(log));
-    DeleteFileW((folder + L"\\DarkMode.dll").c_str());
 }

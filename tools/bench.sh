@@ -23,9 +23,8 @@ python=/usr/bin/python3   # Debian's, which has python3-pefile
 "$top/tools/build.sh" > "$build/bench-build.log" 2>&1 || { cat "$build/bench-build.log"; exit 1; }
 "$top/tools/wine-prefix.sh" "$build/wineprefix"
 
-# The COUNT largest files of the folder that modview shows: MZ, e_lfarlc 0x40
-# and a PE signature (light.msstyles, for one, has e_lfarlc 0x60 and opens
-# to empty lists, so it would measure nothing).
+# The COUNT largest files of the folder that modview shows: MZ and a PE
+# signature where e_lfanew points.
 mapfile -t files < <("$python" - "$modules" "$count" <<'EOF'
 import os, struct, sys
 folder, count = sys.argv[1], int(sys.argv[2])
@@ -36,7 +35,7 @@ for name in os.listdir(folder):
         continue
     with open(path, 'rb') as f:
         head = f.read(64)
-        if len(head) < 64 or head[:2] != b'MZ' or struct.unpack_from('<H', head, 0x18)[0] != 0x40:
+        if len(head) < 64 or head[:2] != b'MZ':
             continue
         f.seek(struct.unpack_from('<i', head, 0x3C)[0])
         if f.read(4) != b'PE\0\0':

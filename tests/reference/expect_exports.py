@@ -4,7 +4,9 @@ order, names put on their slot's row (a later name wins), and rows of their
 own for names whose ordinal has no present slot."""
 LIST_ID = 22
 MODULES = ['shell32.dll', 'comctl32.dll', 'kernel32.dll', 'ntdll.dll', 'msvcrt.dll',
-           '/usr/i686-w64-mingw32/lib/zlib1.dll']
+           '/usr/i686-w64-mingw32/lib/zlib1.dll',
+           # e_lfarlc 0x60: loadable, so shown.
+           'usp10.dll', 'wmi.dll']
 
 
 def number(ordinal):

@@ -5,7 +5,9 @@ import os
 
 LIST_ID = 24
 MODULES = ['shell32.dll', 'comctl32.dll', 'kernel32.dll', 'ntdll.dll', 'notepad.exe',
-           '/usr/i686-w64-mingw32/lib/zlib1.dll']
+           '/usr/i686-w64-mingw32/lib/zlib1.dll',
+           # e_lfarlc 0x60: loadable, so shown.
+           'tzres.dll']
 UNCHECKED_ROWS = (2, 3)
 
 

@@ -6,7 +6,9 @@ import os
 LIST_ID = 23
 MODULES = ['shell32.dll', 'comctl32.dll', 'kernel32.dll', 'ntdll.dll', 'user32.dll',
            # A PE32 module that Debian's Wine packages bring along.
-           '/usr/i686-w64-mingw32/lib/zlib1.dll']
+           '/usr/i686-w64-mingw32/lib/zlib1.dll',
+           # e_lfarlc 0x60: loadable, so shown.
+           'tzres.dll', 'light.msstyles']
 
 LETTERS = [(0x10000000, 's'), (0x20000000, 'x'), (0x40000000, 'r'), (0x80000000, 'w'),
            (0x00000020, 'c'), (0x00000040, 'i'), (0x00000080, 'u')]

@@ -6,7 +6,9 @@ from language_rows import compare  # noqa: F401 (used by the comparison script)
 import struct
 
 LIST_ID = 26
-MODULES = ['shell32.dll', 'comctl32.dll', 'user32.dll', 'kernel32.dll', 'comdlg32.dll', 'notepad.exe']
+MODULES = ['shell32.dll', 'comctl32.dll', 'user32.dll', 'kernel32.dll', 'comdlg32.dll', 'notepad.exe',
+           # e_lfarlc 0x60: loadable, so shown.
+           'tzres.dll', 'shdoclc.dll', 'light.msstyles']
 
 
 def block_rows(data, first_id):

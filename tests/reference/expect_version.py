@@ -4,7 +4,9 @@ pefile reads the version data; language names are only checked to be there."""
 from language_rows import compare  # noqa: F401 (used by the comparison script)
 
 LIST_ID = 25
-MODULES = ['shell32.dll', 'comctl32.dll', 'user32.dll', 'kernel32.dll', 'comdlg32.dll', 'notepad.exe']
+MODULES = ['shell32.dll', 'comctl32.dll', 'user32.dll', 'kernel32.dll', 'comdlg32.dll', 'notepad.exe',
+           # e_lfarlc 0x60: loadable, so shown.
+           'stdole2.tlb', 'lz32.dll', 'light.msstyles']
 
 LABELS = {
     'Comments': '註解', 'CompanyName': '公司', 'FileDescription': '描述',

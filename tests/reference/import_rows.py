@@ -20,6 +20,10 @@ def linked_modules():
 
 
 def _is64(pe):
+    """The loader's rule: Magic chooses the layout; Machine only when Magic is neither."""
+    magic = pe.OPTIONAL_HEADER.Magic
+    if magic in (0x10B, 0x20B):
+        return magic == 0x20B
     return pe.FILE_HEADER.Machine != 0x014C
 
 
@@ -28,8 +32,12 @@ def _dword_at_offset(pe, offset):
 
 
 def _directory_rva(pe, index):
+    """Directories at or past NumberOfRvaAndSizes, or cut by the end of the file, are absent."""
     nt = pe.DOS_HEADER.e_lfanew
-    return _dword_at_offset(pe, nt + 24 + (112 if _is64(pe) else 96) + 8 * index)
+    fixed = nt + 24 + (112 if _is64(pe) else 96)
+    if index >= _dword_at_offset(pe, fixed - 4) or fixed + 8 * index + 8 > len(pe.__data__):
+        return 0
+    return _dword_at_offset(pe, fixed + 8 * index)
 
 
 def _data(pe, rva, size):
@@ -78,7 +86,7 @@ def delay_import_rows(pe):
     rows = []
     rva = _directory_rva(pe, 13)
     nt = pe.DOS_HEADER.e_lfanew
-    image_base = _dword_at_offset(pe, nt + 48 if _is64(pe) else nt + 52)
+    image_base = _dword_at_offset(pe, nt + 48 if _is64(pe) else nt + 52)   # low 32 bits of ImageBase
     while rva:
         attributes, name, _, _, names = struct.unpack('<5I', _data(pe, rva, 20))
         if name == 0:
