@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include "image/list_rows.h"
-#include "shell/main_dialog.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
+#include "shell/main_dialog.h"
 #include "viewer_dialog.h"
 
 static const WORD ENGLISH_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
