@@ -12,7 +12,7 @@ struct ColumnLayout {
     int list;
     int column;
     int caption;   // string id, 0 for a column without caption
-    int width;
+    int width;     // in pixels at 96 DPI
     bool right;
 };
 
@@ -50,15 +50,28 @@ static void AddTabs(HWND dialog, HMODULE resources)
     }
 }
 
+// The process is DPI-aware, so the dialog manager lays the dialog, its font
+// and its controls out at the display's DPI, while the column widths are
+// pixels chosen for 96 DPI. Scaling them by the same ratio as the font keeps
+// the texts they were chosen for whole.
+static int DisplayDpi(HWND window)
+{
+    HDC dc = GetDC(window);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(window, dc);
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
 static void AddColumns(HWND dialog, HMODULE resources)
 {
+    int dpi = DisplayDpi(dialog);
     for (size_t i = 0; i < sizeof COLUMNS / sizeof COLUMNS[0]; ++i) {
         const ColumnLayout& layout = COLUMNS[i];
         wchar_t caption[TEXT_UNITS];
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH;
         column.fmt = layout.right ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = layout.width;
+        column.cx = MulDiv(layout.width, dpi, USER_DEFAULT_SCREEN_DPI);
         if (layout.caption) {
             LoadStringW(resources, layout.caption, caption, TEXT_UNITS);
             column.mask |= LVCF_TEXT;

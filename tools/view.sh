@@ -5,8 +5,12 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
 "$top/tools/setup.sh"
-"$top/tools/build.sh"
-"$top/tools/wine-prefix.sh" "$build/wineprefix"
+# Only what the viewer needs: tools/test.sh builds the tools and the tests.
+# The Wine prefix, made on the first run only, is made meanwhile.
+"$top/tools/wine-prefix.sh" "$build/wineprefix" &
+prefix=$!
+"$top/tools/build.sh" modview modview_en
+wait "$prefix"
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 # The texts are Chinese (Hong Kong): under this locale Wine finds a font with
 # their glyphs (fonts-wqy-microhei). VIEW_LANG chooses another.
