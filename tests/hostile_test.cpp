@@ -10,6 +10,7 @@
 #include "image/image_view.h"
 #include "image/list_rows.h"
 #include "pe_builder.h"
+#include "thread_time.h"
 #include "res/resource.h"
 #include "viewer_dialog.h"
 
@@ -55,6 +56,18 @@ void PutResourceTree(PeBuilder& pe, DWORD rva, DWORD type, DWORD name, DWORD lan
     pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_RESOURCE, rva, 0x58);
 }
 
+// An export directory at `rva`: its counts and the places of its three tables.
+void PutExportDirectory(PeBuilder& pe, DWORD rva, DWORD functions, DWORD names, DWORD addressTable,
+                        DWORD nameTable, DWORD ordinalTable)
+{
+    pe.PutDword(rva + 20, functions);
+    pe.PutDword(rva + 24, names);
+    pe.PutDword(rva + 28, addressTable);
+    pe.PutDword(rva + 32, nameTable);
+    pe.PutDword(rva + 36, ordinalTable);
+    pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, rva);
+}
+
 // An image that fills every list: imports and delay imports of one library,
 // two exports, a string table.
 PeBuilder Rich(bool is64)
@@ -73,16 +86,11 @@ PeBuilder Rich(bool is64)
     pe.PutDword(0x1200 + 4, 0x1180);
     pe.PutDword(0x1200 + 16, 0x1100);
     pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT, 0x1200);
-    pe.PutDword(0x1300 + 20, 2);
-    pe.PutDword(0x1300 + 24, 1);
-    pe.PutDword(0x1300 + 28, 0x1340);
-    pe.PutDword(0x1300 + 32, 0x1350);
-    pe.PutDword(0x1300 + 36, 0x1360);
+    PutExportDirectory(pe, 0x1300, 2, 1, 0x1340, 0x1350, 0x1360);
     pe.PutDword(0x1340, 0x1000);
     pe.PutDword(0x1344, 0x1004);
     pe.PutDword(0x1350, 0x1370);
     pe.PutString(0x1370, "Exported");
-    pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, 0x1300);
     PutResourceTree(pe, 0x1800, 6, 1, 0x409, 0x1900, 0x20);
     pe.PutWord(0x1900, 2);
     pe.PutWideString(0x1902, L"xy");
@@ -233,28 +241,18 @@ std::vector<Hostile> Catalogue()
         memset(&pe.sections[0].data[0xE02], 'N', 0x1FE);
         memset(&pe.sections[0].data[0xF00], 'L', 0x100);
         // Exports whose names run to the end of the file too.
-        pe.PutDword(0x1400 + 20, 2);
-        pe.PutDword(0x1400 + 24, 2);
-        pe.PutDword(0x1400 + 28, 0x1500);
-        pe.PutDword(0x1400 + 32, 0x1510);
-        pe.PutDword(0x1400 + 36, 0x1520);
+        PutExportDirectory(pe, 0x1400, 2, 2, 0x1500, 0x1510, 0x1520);
         pe.PutDword(0x1500, 0x1000);
         pe.PutDword(0x1510, 0x1F00);
         pe.PutDword(0x1514, 0x1FFF);
         pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_IMPORT, 0x1000);
-        pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, 0x1400);
         return pe.Build();
     } });
     all.push_back({ L"export-counts-all-ones", [] {
         PeBuilder pe = WithData();
-        pe.PutDword(0x1000 + 20, 0xFFFFFFFF);
-        pe.PutDword(0x1000 + 24, 0xFFFFFFFF);
-        pe.PutDword(0x1000 + 28, 0x1100);
-        pe.PutDword(0x1000 + 32, 0x1100);
-        pe.PutDword(0x1000 + 36, 0x1100);
+        PutExportDirectory(pe, 0x1000, 0xFFFFFFFF, 0xFFFFFFFF, 0x1100, 0x1100, 0x1100);
         for (DWORD rva = 0x1100; rva < 0x2000; rva += 4)
             pe.PutDword(rva, 0x1000 + (rva & 0xFF));
-        pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, 0x1000);
         return pe.Build();
     } });
     all.push_back({ L"resource-entries-point-outside", [] {
@@ -334,22 +332,6 @@ class HostileFiles : public ViewerDialogTest {};
 
 }  // namespace
 
-// Milliseconds that this thread has run. The bound below is on our own work:
-// on a machine shared with other builds and tests, wall-clock time also counts
-// the time spent waiting for a processor, and a bound on it fails at random.
-static DWORD ThreadBusyMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
-        return 0;
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return static_cast<DWORD>((k.QuadPart + u.QuadPart) / 10000);
-}
-
 TEST_F(HostileFiles, OpenWithoutFaultOrHang)
 {
     DWORD slowest = 0;
@@ -357,7 +339,8 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
     int index = 0;
     for (const Hostile& h : Catalogue()) {
         std::vector<BYTE> bytes = h.make();
-        DWORD start = ThreadBusyMs();
+        // Busy time: the bound is on our own work, not on a crowded machine.
+        DWORD start = static_cast<DWORD>(ThreadBusyMs(GetCurrentThread()));
         OpenBytesInViewer(dialog, bytes, std::wstring(L"hostile-") + std::to_wstring(index++) + L"-" + h.name + L".dll");
         std::vector<std::wstring> opened[LIST_COUNT];
         for (int i = 0; i < LIST_COUNT; ++i)
@@ -368,7 +351,7 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
             for (int i = 0; i < LIST_COUNT; ++i)
                 EXPECT_EQ(opened[i], RowLines(ViewerList(dialog, IDC_LIST_FIRST + i))) << h.name << " list " << i;
         }
-        DWORD elapsed = ThreadBusyMs() - start;
+        DWORD elapsed = static_cast<DWORD>(ThreadBusyMs(GetCurrentThread())) - start;
         if (elapsed > slowest) {
             slowest = elapsed;
             slowestName = h.name;

@@ -19,6 +19,7 @@
 #include "image/open_image.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
+#include "tests/thread_time.h"
 
 struct Seed {
     std::wstring name;
@@ -164,15 +165,7 @@ static void TimeLists(HWND dialog)
 // CPU time the fuzzing thread has used, in milliseconds.
 static LONGLONG BusyMs()
 {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(fuzzThread, &created, &exited, &kernel, &user))
-        return 0;
-    ULARGE_INTEGER k, u;
-    k.LowPart = kernel.dwLowDateTime;
-    k.HighPart = kernel.dwHighDateTime;
-    u.LowPart = user.dwLowDateTime;
-    u.HighPart = user.dwHighDateTime;
-    return static_cast<LONGLONG>((k.QuadPart + u.QuadPart) / 10000);
+    return static_cast<LONGLONG>(ThreadBusyMs(fuzzThread));
 }
 
 // A placement that keeps the fuzzing thread busy outside the list controls
