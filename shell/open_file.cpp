@@ -2,6 +2,8 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
+#include "api_set.h"
 #include "resource_module.h"
 #include "../image/list_rows.h"
 #include "../image/open_image.h"
@@ -52,6 +54,19 @@ void OpenDroppedImage(HWND dialog, HDROP drop)
         OpenImage(dialog, path);
 }
 
+bool FindLibrary(const wchar_t* name, const wchar_t* importer, wchar_t* found)
+{
+    // An API set names no file: the loader loads its host, so that is searched for.
+    wchar_t host[MAX_PATH];
+    if (IsApiSetName(name) && ResolveApiSet(name, importer, host, MAX_PATH))
+        name = host;
+    // The search's result counts the units it needed: zero means not found, and
+    // MAX_PATH or more means the full path did not fit, which must open nothing
+    // rather than a cut path.
+    DWORD length = SearchPathW(NULL, name, NULL, MAX_PATH, found, NULL);
+    return length > 0 && length < MAX_PATH;
+}
+
 static LPARAM RowMarkerOf(HWND list, int row)
 {
     LVITEMW item = {};
@@ -77,13 +92,11 @@ void OpenDependency(HWND list)
 
     wchar_t name[MAX_PATH] = {};
     GetCell(list, row, 1, name, MAX_PATH);
-
-    // The search's result counts the units it needed: zero means not found, and
-    // MAX_PATH or more means the full path did not fit, which must start nothing
-    // rather than a viewer on a cut path.
+    // The image being viewed is the importer an API set may resolve for.
+    wchar_t viewed[MAX_PATH] = {};
+    GetDlgItemTextW(GetParent(list), IDC_PATH, viewed, MAX_PATH);
     wchar_t found[MAX_PATH];
-    DWORD length = SearchPathW(NULL, name, NULL, MAX_PATH, found, NULL);
-    if (length == 0 || length >= MAX_PATH)
+    if (!FindLibrary(name, PathFindFileNameW(viewed), found))
         return;
 
     wchar_t parameter[MAX_PATH + 2];

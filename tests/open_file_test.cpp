@@ -429,11 +429,11 @@ TEST_F(OpenDependencyTest, StartsNothingOutsideTheImportListsOrWhenTheLibraryIsN
         DoubleClickRow(dialog, id, 1);
     }
     HWND imports = ViewerList(dialog, IDC_LIST_IMPORTS);
-    // An API-set name is no file the search can find.
+    // An API set this system does not know is searched for as a file, and none is found.
     // The search stops at the clicked row's own header even when that library
     // is not found, so liba.dll above it is never reached.
     FillList(imports, { { ROW_HEADER, L"liba.dll" }, { ROW_PLAIN, L"FirstA" },
-                        { ROW_HEADER, L"api-ms-win-core-synch-l1-2-0.dll" }, { ROW_PLAIN, L"Sleep" },
+                        { ROW_HEADER, L"api-ms-win-made-up-l1-1-0.dll" }, { ROW_PLAIN, L"Sleep" },
                         { ROW_HEADER, L"" }, { ROW_PLAIN, L"Nameless" } });
     DoubleClickRow(dialog, IDC_LIST_IMPORTS, 3);
     DoubleClickRow(dialog, IDC_LIST_IMPORTS, 2);
@@ -540,6 +540,9 @@ static bool WalkToImport(const std::wstring& program, int row, RemoteViewer* fir
     RECT bounds = RemoteItemRect(first->process.hProcess, imports, row);
     POINT point = { bounds.left + 20, (bounds.top + bounds.bottom) / 2 };
     ClientToScreen(imports, &point);
+    // On a busy machine the window can show before it takes input, and a
+    // double-click then is lost.
+    WaitForInputIdle(first->process.hProcess, 5000);
     SetForegroundWindow(first->dialog);
     DoubleClickAt(point);
 
@@ -601,37 +604,47 @@ static bool IsPe32Plus(const std::wstring& path)
 // 32-bit system libraries under the names and folders that a 64-bit process
 // sees the 64-bit ones, so each build walks to the libraries of its own
 // bitness. A PE32 program importing kernel32.dll leads the x86 viewer to the
-// PE32 kernel32 and the x64 viewer to the PE32+ one.
-TEST(DependencyWalk, ASystemLibraryOpensInTheViewersOwnBitness)
+// PE32 kernel32 and the x64 viewer to the PE32+ one; one importing an API set
+// leads to the set's host in the same way.
+TEST(DependencyWalk, ASystemLibraryOrAnApiSetsHostOpensInTheViewersOwnBitness)
 {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring kernel = std::wstring(system) + L"\\kernel32.dll";
     const bool viewer64 = sizeof(void*) == 8;
-    ASSERT_EQ(viewer64, IsPe32Plus(kernel)) << "this process's kernel32.dll";
+    struct Walk {
+        const char* imported;
+        const wchar_t* opened;
+    } walks[] = {
+        { "KERNEL32.dll", L"kernel32.dll" },
+        { "api-ms-win-core-synch-l1-2-0.dll", L"kernelbase.dll" },
+    };
+    for (const Walk& walk : walks) {
+        SCOPED_TRACE(walk.imported);
+        std::wstring library = std::wstring(system) + L"\\" + walk.opened;
+        ASSERT_EQ(viewer64, IsPe32Plus(library)) << "this process's library";
+        std::wstring folder = ScratchPath(L"walk to the system");
+        CreateDirectoryW(folder.c_str(), NULL);
+        std::wstring program = folder + L"\\program32.exe";
+        ASSERT_TRUE(WriteFileBytes(program, ProgramImporting(walk.imported)));
 
-    std::wstring folder = ScratchPath(L"walk to the system");
-    CreateDirectoryW(folder.c_str(), NULL);
-    std::wstring program = folder + L"\\program32.exe";
-    ASSERT_TRUE(WriteFileBytes(program, ProgramImporting("KERNEL32.dll")));
-
-    RemoteViewer first, second;
-    if (!WalkToImport(program, 1, &first, &second))
-        return;
-    EXPECT_EQ(0, lstrcmpiW(kernel.c_str(), RemoteWindowText(GetDlgItem(second.dialog, IDC_PATH)).c_str()));
-    // What the second viewer shows is that file, read here in-process.
-    HWND expected = CreateViewerDialog();
-    ASSERT_TRUE(expected != NULL);
-    OpenInViewer(expected, kernel);
-    for (int id : { IDC_LIST_SUMMARY, IDC_LIST_SECTIONS }) {
-        std::vector<ListRow> shown = RemoteReadRows(second.process.hProcess, GetDlgItem(second.dialog, id));
-        std::vector<ListRow> rows = ReadRows(ViewerList(expected, id));
-        EXPECT_FALSE(rows.empty()) << "list " << id;
-        ASSERT_EQ(rows.size(), shown.size()) << "list " << id;
-        for (size_t i = 0; i < rows.size(); ++i)
-            EXPECT_EQ(rows[i].cells, shown[i].cells) << "list " << id << ", row " << i;
+        RemoteViewer first, second;
+        if (!WalkToImport(program, 1, &first, &second))
+            return;
+        EXPECT_EQ(0, lstrcmpiW(library.c_str(), RemoteWindowText(GetDlgItem(second.dialog, IDC_PATH)).c_str()));
+        // What the second viewer shows is that file, read here in-process.
+        HWND expected = CreateViewerDialog();
+        ASSERT_TRUE(expected != NULL);
+        OpenInViewer(expected, library);
+        for (int id : { IDC_LIST_SUMMARY, IDC_LIST_SECTIONS }) {
+            std::vector<ListRow> shown = RemoteReadRows(second.process.hProcess, GetDlgItem(second.dialog, id));
+            std::vector<ListRow> rows = ReadRows(ViewerList(expected, id));
+            EXPECT_FALSE(rows.empty()) << "list " << id;
+            ASSERT_EQ(rows.size(), shown.size()) << "list " << id;
+            for (size_t i = 0; i < rows.size(); ++i)
+                EXPECT_EQ(rows[i].cells, shown[i].cells) << "list " << id << ", row " << i;
+        }
+        DestroyWindow(expected);
+        EXPECT_EQ(0u, CloseViewer(&second));
+        EXPECT_EQ(0u, CloseViewer(&first));
     }
-    DestroyWindow(expected);
-    EXPECT_EQ(0u, CloseViewer(&second));
-    EXPECT_EQ(0u, CloseViewer(&first));
 }

@@ -1,0 +1,198 @@
+#include "api_set.h"
+#include <winternl.h>
+#include "../image/image_view.h"
+
+// The schema's layout in version 6 (Windows 10 and later): a header, an array
+// of sets and, per set, an array of values. Every offset counts from the
+// start of the schema; names are UTF-16 without terminator or ".dll".
+namespace {
+const DWORD SCHEMA_VERSION_6 = 6;
+
+struct SchemaHeader {
+    DWORD version;
+    DWORD size;
+    DWORD flags;
+    DWORD count;
+    DWORD entryOffset;
+    DWORD hashOffset;
+    DWORD hashFactor;
+};
+
+struct SchemaEntry {
+    DWORD flags;
+    DWORD nameOffset;
+    DWORD nameLength;     // bytes
+    DWORD hashedLength;   // bytes of the name before its last hyphen
+    DWORD valueOffset;
+    DWORD valueCount;
+};
+
+struct SchemaValue {
+    DWORD flags;
+    DWORD importerOffset;
+    DWORD importerLength;   // bytes; 0 for the default value
+    DWORD hostOffset;
+    DWORD hostLength;       // bytes; 0 when this system implements no host
+};
+}
+
+// The schema's `length` bytes of text at `offset`, or null when they leave it.
+static const wchar_t* SchemaText(const ImageView* schema, DWORD offset, DWORD length)
+{
+    if (offset % sizeof(wchar_t) != 0 || length % sizeof(wchar_t) != 0)
+        return NULL;
+    return reinterpret_cast<const wchar_t*>(ImageAt(schema, offset, length));
+}
+
+static bool SameText(const wchar_t* a, int aUnits, const wchar_t* b, int bUnits)
+{
+    return aUnits == bUnits && (aUnits == 0 || CompareStringOrdinal(a, aUnits, b, bUnits, TRUE) == CSTR_EQUAL);
+}
+
+bool IsApiSetName(const wchar_t* name)
+{
+    return lstrlenW(name) >= 4 && (CompareStringOrdinal(name, 4, L"api-", 4, TRUE) == CSTR_EQUAL ||
+                                   CompareStringOrdinal(name, 4, L"ext-", 4, TRUE) == CSTR_EQUAL);
+}
+
+// Units of `name` that the match compares: up to its last hyphen, after any
+// ".dll" is taken off. 0 when it has no hyphen.
+static int MatchedUnits(const wchar_t* name)
+{
+    int units = lstrlenW(name);
+    if (units >= 4 && CompareStringOrdinal(name + units - 4, 4, L".dll", 4, TRUE) == CSTR_EQUAL)
+        units -= 4;
+    while (units > 0 && name[units - 1] != L'-')
+        --units;
+    return units > 0 ? units - 1 : 0;
+}
+
+// The entry of the set that `name` names, if the schema has one.
+static bool FindSet(const ImageView* schema, const SchemaHeader* header, const wchar_t* name, SchemaEntry* found)
+{
+    int units = MatchedUnits(name);
+    if (units == 0)
+        return false;
+    // The count bounds nothing by itself: the walk also stops where the array
+    // leaves the schema.
+    for (DWORD i = 0; i < header->count; ++i) {
+        if (i > (MAXDWORD - header->entryOffset) / sizeof(SchemaEntry))
+            return false;
+        const BYTE* at = ImageAt(schema, header->entryOffset + i * sizeof(SchemaEntry), sizeof(SchemaEntry));
+        if (!at)
+            return false;
+        SchemaEntry entry;
+        CopyMemory(&entry, at, sizeof entry);
+        const wchar_t* hashed = SchemaText(schema, entry.nameOffset, entry.hashedLength);
+        if (hashed && SameText(hashed, entry.hashedLength / sizeof(wchar_t), name, units)) {
+            *found = entry;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The value that the set gives `importer`, else its default one.
+static bool ChooseValue(const ImageView* schema, const SchemaEntry* set, const wchar_t* importer, SchemaValue* chosen)
+{
+    bool haveDefault = false;
+    for (DWORD i = 0; i < set->valueCount; ++i) {
+        if (i > (MAXDWORD - set->valueOffset) / sizeof(SchemaValue))
+            break;
+        const BYTE* at = ImageAt(schema, set->valueOffset + i * sizeof(SchemaValue), sizeof(SchemaValue));
+        if (!at)
+            break;
+        SchemaValue value;
+        CopyMemory(&value, at, sizeof value);
+        if (value.importerLength == 0) {
+            if (!haveDefault)
+                *chosen = value;
+            haveDefault = true;
+            continue;
+        }
+        const wchar_t* name = SchemaText(schema, value.importerOffset, value.importerLength);
+        if (name && importer && SameText(name, value.importerLength / sizeof(wchar_t), importer, lstrlenW(importer))) {
+            *chosen = value;
+            return true;
+        }
+    }
+    return haveDefault;
+}
+
+bool ResolveApiSetIn(const BYTE* schemaBytes, DWORD size, const wchar_t* name, const wchar_t* importer,
+                     wchar_t* host, int hostUnits)
+{
+    if (hostUnits <= 0)
+        return false;
+    host[0] = L'\0';
+    if (!schemaBytes || !IsApiSetName(name))
+        return false;
+    ImageView schema = { schemaBytes, size, NULL, false, NULL };
+    const BYTE* at = ImageAt(&schema, 0, sizeof(SchemaHeader));
+    if (!at)
+        return false;
+    SchemaHeader header;
+    CopyMemory(&header, at, sizeof header);
+    if (header.version != SCHEMA_VERSION_6)
+        return false;
+    // A schema cut short of the size it declares is malformed; nothing past
+    // that size is read.
+    if (header.size > schema.size)
+        return false;
+    schema.size = header.size;
+
+    SchemaEntry set;
+    SchemaValue value;
+    if (!FindSet(&schema, &header, name, &set) || !ChooseValue(&schema, &set, importer, &value))
+        return false;
+    const wchar_t* text = SchemaText(&schema, value.hostOffset, value.hostLength);
+    int units = static_cast<int>(value.hostLength / sizeof(wchar_t));
+    if (!text || units == 0 || units >= hostUnits)
+        return false;
+    CopyMemory(host, text, units * sizeof(wchar_t));
+    host[units] = L'\0';
+    if (lstrlenW(host) != units) {   // a NUL inside the name: no host name we could search for
+        host[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+// Offset of ApiSetMap in the PEB: the layout differs between 32- and 64-bit processes.
+#ifdef _WIN64
+const size_t PEB_API_SET_MAP = 0x68;
+#else
+const size_t PEB_API_SET_MAP = 0x38;
+#endif
+
+// This process's PEB, through ntdll's documented query.
+static const BYTE* ProcessPeb()
+{
+    typedef NTSTATUS(WINAPI * QueryProcess)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    QueryProcess query = ntdll ? reinterpret_cast<QueryProcess>(
+                                     reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
+                               : NULL;
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, NULL) < 0)
+        return NULL;
+    return reinterpret_cast<const BYTE*>(basic.PebBaseAddress);
+}
+
+bool ResolveApiSet(const wchar_t* name, const wchar_t* importer, wchar_t* host, int hostUnits)
+{
+    if (hostUnits > 0)
+        host[0] = L'\0';
+    const BYTE* peb = ProcessPeb();
+    if (!peb)
+        return false;
+    const BYTE* schema = *reinterpret_cast<const BYTE* const*>(peb + PEB_API_SET_MAP);
+    // Read only what is committed and readable from the schema on.
+    MEMORY_BASIC_INFORMATION region = {};
+    if (!schema || VirtualQuery(schema, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT ||
+        (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+        return false;
+    SIZE_T readable = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize - schema;
+    DWORD size = readable > MAXDWORD ? MAXDWORD : static_cast<DWORD>(readable);
+    return ResolveApiSetIn(schema, size, name, importer, host, hostUnits);
+}
