@@ -42,7 +42,7 @@ bool ShowImage(HWND dialog, HMODULE resources, const BYTE* base, DWORD size)
     return true;
 }
 
-void OpenImage(HWND dialog, wchar_t* path)
+OpenResult OpenImage(HWND dialog, wchar_t* path)
 {
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
         if (id != IDC_LIST_SUMMARY)
@@ -53,18 +53,23 @@ void OpenImage(HWND dialog, wchar_t* path)
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
-        return;
+        return OPEN_FAILED;
     DWORD size = GetFileSize(file, NULL);
     // A failed size query must not pass for a file of 4 GiB - 1 bytes.
-    if (size < MIN_IMAGE_SIZE || (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)) {
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         CloseHandle(file);
-        return;
+        return OPEN_FAILED;
     }
+    if (size < MIN_IMAGE_SIZE) {
+        CloseHandle(file);
+        return OPEN_NOT_PE;
+    }
+    OpenResult result = OPEN_FAILED;
     HANDLE mapping = CreateFileMappingW(file, NULL, PAGE_READONLY, 0, 0, NULL);
     if (mapping) {
         const BYTE* base = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
         if (base) {
-            ShowImage(dialog, NULL, base, size);
+            result = ShowImage(dialog, NULL, base, size) ? OPEN_SHOWN : OPEN_NOT_PE;
             UnmapViewOfFile(base);
         }
         CloseHandle(mapping);
@@ -82,4 +87,5 @@ void OpenImage(HWND dialog, wchar_t* path)
     ShowSelectedTab(dialog);
     PathRemoveFileSpecW(path);
     SetCurrentDirectoryW(path);
+    return result;
 }

@@ -99,14 +99,18 @@ static void OpenCommandLineFile(HWND dialog)
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments)
         return;
+    // A path that does not fit opens nothing: cut short it would name another
+    // file, or none.
     wchar_t path[MAX_PATH];
-    bool copied = count >= 2 && lstrcpynW(path, arguments[1], MAX_PATH) != NULL;
+    bool fits = count >= 2 && lstrlenW(arguments[1]) < MAX_PATH;
+    if (fits)
+        lstrcpyW(path, arguments[1]);
     LocalFree(arguments);
-    if (copied)
+    if (fits)
         OpenImage(dialog, path);
 }
 
-void InitMainDialog(HWND dialog)
+void InitMainDialog(HWND dialog, bool openCommandLine)
 {
     HMODULE resources = GetResourceModule();
     AddTabs(dialog, resources);
@@ -116,7 +120,8 @@ void InitMainDialog(HWND dialog)
         SendDlgItemMessageW(dialog, id, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                             LVS_EX_FULLROWSELECT);
     }
-    OpenCommandLineFile(dialog);
+    if (openCommandLine)
+        OpenCommandLineFile(dialog);
     AutosizeLastColumns(dialog);
     HICON icon = LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_MAIN));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -196,7 +201,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG:
-        InitMainDialog(dialog);
+        InitMainDialog(dialog, lParam != DIALOG_NO_COMMAND_LINE);
         return FALSE;
     case WM_COMMAND:
         if (wParam == IDCANCEL)

@@ -7,3 +7,7 @@
 // hook, when that library lies beside the executable and loads; later calls do
 // not look for it again.
 HMODULE GetResourceModule();
+
+// Keeps every library loaded by name, by the system or by us, to the
+// executable's folder and the system's; called first thing at start-up.
+void RestrictLibrarySearch();

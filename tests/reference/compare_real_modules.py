@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Opens real modules in modview (through modview_dump under Wine) and compares
-its lists row for row with what an independent parser, python3-pefile, says
-they must hold. The dump escapes backslash, tab, CR and LF inside cells.
+"""Opens real modules in modview (through its console companion, modview-cli,
+under Wine) and compares its lists row for row with what an independent
+parser, python3-pefile, says they must hold. The text output escapes
+backslash, tab, CR and LF inside cells, and a lone surrogate as \\uXXXX.
 
 Each expect_<view>.py beside this script provides LIST_ID, MODULES (file names
 under the Wine module folder), and expected_rows(pe, path) returning a list of
@@ -22,19 +23,23 @@ def load_checkers(folder):
     return checkers
 
 
+# The list of each view, by the name the text output gives it.
+VIEW_LISTS = {'imports': 20, 'delay-imports': 21, 'exports': 22, 'sections': 23,
+              'summary': 24, 'version': 25, 'strings': 26}
+
+
 def dump(wine, tool, files):
     """Returns {file: {list id: [tuple of cells with marker first]}}."""
     out = subprocess.run([wine, tool] + [winepath(f) for f in files], capture_output=True, timeout=600)
     if out.returncode != 0:
-        raise SystemExit('modview_dump failed: %s' % out.stderr.decode(errors='replace'))
+        raise SystemExit('modview-cli failed: %s' % out.stderr.decode(errors='replace'))
     result, current, rows = {}, None, None
     for line in out.stdout.decode('utf-8').split('\n'):
-        line = line.rstrip('\r')
         if line.startswith('== '):
             current = {}
-            result[line[3:]] = current
-        elif line.startswith('-- list '):
-            rows = current.setdefault(int(line[8:]), [])
+            result[unescape(line[3:])] = current
+        elif line.startswith('-- '):
+            rows = current.setdefault(VIEW_LISTS[line[3:]], [])
         elif line and rows is not None:
             cells = [unescape(c) for c in line.split('\t')]
             rows.append(tuple([int(cells[0])] + cells[1:]))
@@ -42,10 +47,13 @@ def dump(wine, tool, files):
 
 
 def unescape(cell):
-    """Undoes the dump's escapes of backslash, tab, CR and LF."""
+    """Undoes the escapes of backslash, tab, CR, LF and lone surrogates."""
     out, i = [], 0
     while i < len(cell):
-        if cell[i] == '\\' and i + 1 < len(cell):
+        if cell.startswith('\\u', i) and len(cell) >= i + 6:
+            out.append(chr(int(cell[i + 2:i + 6], 16)))
+            i += 6
+        elif cell[i] == '\\' and i + 1 < len(cell):
             out.append({'t': '\t', 'r': '\r', 'n': '\n'}.get(cell[i + 1], cell[i + 1]))
             i += 2
         else:
@@ -72,7 +80,7 @@ def default_compare(actual, expected):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument('--dump', required=True, help='path of modview_dump.exe')
+    parser.add_argument('--cli', required=True, help='path of modview-cli.exe')
     parser.add_argument('--wine', default='wine', help='command that runs a Windows program')
     args = parser.parse_args()
     import pefile
@@ -80,7 +88,7 @@ def main():
     checkers = load_checkers(os.path.dirname(os.path.abspath(__file__)))
     files = sorted({os.path.join(WINE_MODULES, m) for c in checkers for m in c.MODULES})
     files = [f for f in files if os.path.exists(f)]
-    lists = dump(args.wine, args.dump, files)
+    lists = dump(args.wine, args.cli, files)
     failed = checked = 0
     for checker in checkers:
         for name in checker.MODULES:

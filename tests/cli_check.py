@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Checks modview-cli from outside, as a script would use it: exit codes and
+messages for a table of command lines, and JSON that Python's json module
+reads for every Wine module and every file the test suite wrote (the hostile
+catalogue among them). Exit status 0 when everything holds."""
+import argparse, glob, json, os, shutil, subprocess, sys
+
+WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
+MODULE = os.path.join(WINE_MODULES, 'version.dll')
+
+
+def winepath(path):
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+def run(args, cli, files_args):
+    out = subprocess.run([args.wine, cli] + files_args, capture_output=True, timeout=600)
+    return out.returncode, out.stdout.decode('utf-8'), out.stderr.decode('utf-8', errors='replace')
+
+
+def make_files(scratch):
+    """A 100-byte file, a module whose first import names a library that is
+    nowhere, and a module under a path longer than 260 characters."""
+    import pefile
+    shutil.rmtree(scratch, ignore_errors=True)
+    os.makedirs(scratch)
+    small = os.path.join(scratch, 'small.dll')
+    with open(small, 'wb') as f:
+        f.write(b'MZ' + bytes(98))
+    pe = pefile.PE(MODULE, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_IMPORT']])
+    first = pe.DIRECTORY_ENTRY_IMPORT[0]
+    data = bytearray(open(MODULE, 'rb').read())
+    at = pe.get_offset_from_rva(first.struct.Name)
+    data[at:at + len(first.dll)] = b'nowhere.dll'.ljust(len(first.dll), b'\0')
+    missing = os.path.join(scratch, 'imports-nowhere.dll')
+    open(missing, 'wb').write(bytes(data))
+    deep = scratch
+    while len(winepath(deep)) < 270:
+        deep = os.path.join(deep, 'd' * 40)
+    os.makedirs(deep)
+    long_path = os.path.join(deep, 'version.dll')
+    shutil.copy(MODULE, long_path)
+    return small, missing, long_path
+
+
+def check_table(args, small, missing, long_path):
+    absent = os.path.join(args.scratch, 'absent.dll')
+    usage = 'Usage: modview-cli'
+    # arguments, exit status, what standard error holds ('' for nothing)
+    table = [
+        ([], 2, 'no file named'),
+        (['--frobnicate', MODULE], 2, 'unknown option'),
+        (['--view', 'imports,nonsense', MODULE], 2, 'unknown view'),
+        ([absent], 1, 'absent.dll: cannot open'),
+        ([small], 1, 'small.dll: not a PE image'),
+        ([long_path], 1, 'path too long'),
+        ([MODULE], 0, ''),
+        (['--resolve', MODULE], 0, ''),
+        (['--resolve', '--json', missing], 3, ''),
+        (['--json', absent, MODULE], 1, 'cannot open'),
+        (['--help'], 0, ''),
+    ]
+    failures = 0
+    for arguments, status, error in table:
+        files_args = [winepath(a) if a.startswith('/') else a for a in arguments]
+        code, out, err = run(args, args.cli, files_args)
+        problems = []
+        if code != status:
+            problems.append('exit %d, expected %d' % (code, status))
+        if error and error not in err:
+            problems.append('stderr lacks %r: %r' % (error, err[:200]))
+        if not error and err:
+            problems.append('stderr not empty: %r' % err[:200])
+        if status == 2 and usage not in err:
+            problems.append('no usage text on stderr')
+        if '--json' in arguments:
+            try:
+                document = json.loads(out)
+                if len(document) != len([a for a in arguments if a.startswith('/')]):
+                    problems.append('%d objects' % len(document))
+                if status == 3:
+                    paths = [lib['path'] for lib in document[0]['imports']]
+                    if paths[0] is not None or None in paths[1:]:
+                        problems.append('resolved paths %r' % paths)
+                if status == 1 and 'error' not in document[0]:
+                    problems.append('the missing file\'s object says nothing of it')
+            except (ValueError, KeyError, IndexError) as e:
+                problems.append('JSON: %s' % e)
+        print('%s %s' % ('FAIL' if problems else 'ok  ', ' '.join(arguments) or '(no arguments)'))
+        for p in problems:
+            print('    ' + p)
+        failures += bool(problems)
+    return failures
+
+
+def check_json(args):
+    """Every file through --json, in batches of a hundred per process."""
+    prefix = os.environ.get('WINEPREFIX', '')
+    files = sorted(glob.glob(os.path.join(WINE_MODULES, '*')))
+    written = glob.glob(os.path.join(prefix, 'drive_c/users/*/Temp/modview-tests'))
+    for folder in written:
+        files += sorted(p for p in glob.glob(os.path.join(folder, '**'), recursive=True) if os.path.isfile(p))
+    failures = objects = 0
+    for start in range(0, len(files), 100):
+        batch = files[start:start + 100]
+        code, out, err = run(args, args.cli, ['--json'] + [winepath(f) for f in batch])
+        try:
+            document = json.loads(out)
+            objects += len(document)
+            if len(document) != len(batch) or code not in (0, 1):
+                raise ValueError('%d objects for %d files, exit %d' % (len(document), len(batch), code))
+        except ValueError as e:
+            failures += 1
+            print('FAIL --json on %s...: %s' % (batch[0], e))
+    print('%s JSON of %d files (%d of them written by the suite)' %
+          ('FAIL' if failures else 'ok  ', objects, objects - len(glob.glob(os.path.join(WINE_MODULES, '*')))))
+    if not written:
+        print('FAIL no files written by the suite: run modview_tests first')
+        failures += 1
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--cli', required=True, help='path of modview-cli.exe')
+    parser.add_argument('--wine', default='wine', help='command that runs a Windows program')
+    parser.add_argument('--scratch', required=True, help='a folder this script may empty and fill')
+    args = parser.parse_args()
+    args.scratch = os.path.abspath(args.scratch)
+    failed = check_table(args, *make_files(args.scratch)) + check_json(args)
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

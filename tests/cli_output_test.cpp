@@ -1,0 +1,28 @@
+// The console companion's escapes: every cell stays on its line, and the JSON
+// stays valid UTF-8 whatever units a file's names hold.
+#include <gtest/gtest.h>
+#include <string>
+#include "cli/output.h"
+
+TEST(CliOutput, CellsAndJsonStringsEscapeWhatWouldBreakThem)
+{
+    struct Case {
+        std::wstring text;
+        const char* cell;
+        const char* json;
+    } cases[] = {
+        { L"a\"b\\c", "a\"b\\\\c", "\"a\\\"b\\\\c\"" },
+        { L"\t\r\n\x01\x1f", "\\t\\r\\n\x01\x1f", "\"\\t\\r\\n\\u0001\\u001F\"" },
+        // Surrogates without their partner, a pair, and a character of three bytes.
+        { L"x\xD800y\xDC00", "x\\uD800y\\uDC00", "\"x\\uD800y\\uDC00\"" },
+        { L"\xDC00\xD800", "\\uDC00\\uD800", "\"\\uDC00\\uD800\"" },
+        { L"\xD83D\xDE00\x4E2D", "\xF0\x9F\x98\x80\xE4\xB8\xAD", "\"\xF0\x9F\x98\x80\xE4\xB8\xAD\"" },
+    };
+    for (const Case& c : cases) {
+        std::string cell, json;
+        AppendCell(&cell, c.text);
+        AppendJsonString(&json, c.text);
+        EXPECT_EQ(c.cell, cell);
+        EXPECT_EQ(c.json, json);
+    }
+}
