@@ -14,13 +14,18 @@ def winepath(path):
 
 
 def run(args, cli, files_args):
-    out = subprocess.run([args.wine, cli] + files_args, capture_output=True, timeout=600)
+    # Wine reads the command line in the locale's encoding: names outside
+    # ASCII need a UTF-8 one.
+    env = dict(os.environ)
+    env.setdefault('LANG', 'C.UTF-8')
+    out = subprocess.run([args.wine, cli] + files_args, capture_output=True, timeout=600, env=env)
     return out.returncode, out.stdout.decode('utf-8'), out.stderr.decode('utf-8', errors='replace')
 
 
 def make_files(scratch):
     """A 100-byte file, a module whose first import names a library that is
-    nowhere, and a module under a path longer than 260 characters."""
+    nowhere, a module under a path longer than 260 characters, and one under
+    a name that no ANSI code page holds."""
     import pefile
     shutil.rmtree(scratch, ignore_errors=True)
     os.makedirs(scratch)
@@ -41,10 +46,12 @@ def make_files(scratch):
     os.makedirs(deep)
     long_path = os.path.join(deep, 'version.dll')
     shutil.copy(MODULE, long_path)
-    return small, missing, long_path
+    unicode = os.path.join(scratch, '模組-ф-\U0001F600.dll')
+    shutil.copy(MODULE, unicode)
+    return small, missing, long_path, unicode
 
 
-def check_table(args, small, missing, long_path):
+def check_table(args, small, missing, long_path, unicode):
     absent = os.path.join(args.scratch, 'absent.dll')
     usage = 'Usage: modview-cli'
     # arguments, exit status, what standard error holds ('' for nothing)
@@ -59,6 +66,7 @@ def check_table(args, small, missing, long_path):
         (['--resolve', MODULE], 0, ''),
         (['--resolve', '--json', missing], 3, ''),
         (['--json', absent, MODULE], 1, 'cannot open'),
+        (['--json', '--view', 'summary', unicode], 0, ''),
         (['--help'], 0, ''),
     ]
     failures = 0
@@ -85,6 +93,8 @@ def check_table(args, small, missing, long_path):
                         problems.append('resolved paths %r' % paths)
                 if status == 1 and 'error' not in document[0]:
                     problems.append('the missing file\'s object says nothing of it')
+                if document[-1]['file'] != winepath(arguments[-1]):
+                    problems.append('file %r' % document[-1]['file'])
             except (ValueError, KeyError, IndexError) as e:
                 problems.append('JSON: %s' % e)
         print('%s %s' % ('FAIL' if problems else 'ok  ', ' '.join(arguments) or '(no arguments)'))
