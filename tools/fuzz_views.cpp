@@ -173,7 +173,8 @@ static LRESULT CALLBACK TimedListProc(HWND list, UINT message, WPARAM wParam, LP
     }
     LRESULT result = CallWindowProcW(control, list, message, wParam, lParam);
     if (outermost) {
-        // Added before the call is marked finished, so that ControlMs never sees neither.
+        // Counted before the call is marked finished: ControlMs sees it either
+        // running or counted, never neither.
         QueryPerformanceCounter(&after);
         InterlockedExchangeAdd64(const_cast<LONGLONG*>(&controlTicks), after.QuadPart - before.QuadPart);
         InterlockedExchange64(const_cast<LONGLONG*>(&callStarted), 0);
@@ -202,13 +203,14 @@ static LONGLONG BusyMs()
     return static_cast<LONGLONG>(ThreadBusyMs(fuzzThread));
 }
 
+static volatile bool hangExpected;   // --check-watchdog: the loop of ours runs
+
 // A placement that keeps the fuzzing thread busy outside the list controls
 // for longer than the limit is a hang. Busy time, not wall time, so that a
 // loaded machine does not raise false alarms; the control's time is measured
 // as wall time, which is never less than its busy time, so it cannot hide a
 // loop of ours. A wall-time bound twelve times as long (again less the
 // control's time) catches a thread that waits for ever.
-static volatile bool hangExpected;   // --check-watchdog: the loop of ours runs
 static DWORD WINAPI Watchdog(void*)
 {
     LONG seen = -2;
