@@ -1,5 +1,6 @@
 #include "pe_builder.h"
 #include <string.h>
+#include <algorithm>
 #include <stdexcept>
 
 PeBuilder::PeBuilder(bool wide) : is64(wide), lfanew(0x40)
@@ -183,4 +184,103 @@ std::wstring ScratchPath(const std::wstring& name)
         CreateDirectoryW(folder.c_str(), NULL);
     }
     return folder + L"\\" + name;
+}
+
+static DWORD Align(DWORD value, DWORD alignment)
+{
+    return (value + alignment - 1) & ~(alignment - 1);
+}
+
+std::vector<BYTE> BuildImageWith(const char* section, const std::vector<BYTE>& data, int directory)
+{
+    PeBuilder pe(true);
+    DWORD size = Align(static_cast<DWORD>(data.size()) + 1, 0x200);
+    pe.AddSection(section, SCALE_DATA_RVA, size, size);
+    pe.Put(SCALE_DATA_RVA, data.data(), data.size());
+    pe.SetDirectory(directory, SCALE_DATA_RVA, static_cast<DWORD>(data.size()));
+    return pe.Build();
+}
+
+static void PutBytes(std::vector<BYTE>* bytes, DWORD offset, const void* data, size_t length)
+{
+    if (offset + length > bytes->size())
+        bytes->resize(offset + length);
+    memcpy(&(*bytes)[offset], data, length);
+}
+
+// splitmix64, so that every run shuffles the same way.
+static unsigned long long NextRandom(unsigned long long* state)
+{
+    unsigned long long z = (*state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+std::vector<BYTE> BuildExportImage(DWORD slots, bool named)
+{
+    std::vector<DWORD> order(slots);
+    for (DWORD i = 0; i < slots; ++i)
+        order[i] = i;
+    unsigned long long state = slots;
+    for (DWORD i = slots; i > 1; --i)
+        std::swap(order[i - 1], order[NextRandom(&state) % i]);
+
+    DWORD nameCount = named ? slots : 0;
+    DWORD functions = sizeof(IMAGE_EXPORT_DIRECTORY);
+    DWORD names = functions + 4 * slots;
+    DWORD ordinals = names + 4 * nameCount;
+    DWORD text = Align(ordinals + 2 * nameCount, 4);
+    std::vector<BYTE> data(text);
+    IMAGE_EXPORT_DIRECTORY directory = {};
+    directory.Base = 1;
+    directory.NumberOfFunctions = slots;
+    directory.NumberOfNames = nameCount;
+    directory.AddressOfFunctions = SCALE_DATA_RVA + functions;
+    directory.AddressOfNames = named ? SCALE_DATA_RVA + names : 0;
+    directory.AddressOfNameOrdinals = named ? SCALE_DATA_RVA + ordinals : 0;
+    PutBytes(&data, 0, &directory, sizeof directory);
+    for (DWORD i = 0; i < slots; ++i) {
+        DWORD code = 0x10000 + 16 * i;
+        PutBytes(&data, functions + 4 * i, &code, 4);
+        if (!named)
+            continue;
+        char name[64];
+        int length = wsprintfA(name, "ScaleExport%05luWithALongerName", order[i]);
+        DWORD at = static_cast<DWORD>(data.size());
+        DWORD rva = SCALE_DATA_RVA + at;
+        WORD slot = static_cast<WORD>(order[i]);
+        PutBytes(&data, names + 4 * i, &rva, 4);
+        PutBytes(&data, ordinals + 2 * i, &slot, 2);
+        PutBytes(&data, at, name, length + 1);
+    }
+    return BuildImageWith(".edata", data, IMAGE_DIRECTORY_ENTRY_EXPORT);
+}
+
+std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions)
+{
+    DWORD lookup = (libraries + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR);
+    DWORD text = lookup + libraries * (functions + 1) * 8;
+    std::vector<BYTE> data(text);
+    for (DWORD l = 0; l < libraries; ++l) {
+        DWORD table = lookup + l * (functions + 1) * 8;
+        char name[64];
+        int length = wsprintfA(name, "scale-library-%03lu.dll", l);
+        IMAGE_IMPORT_DESCRIPTOR descriptor = {};
+        descriptor.OriginalFirstThunk = SCALE_DATA_RVA + table;
+        descriptor.FirstThunk = SCALE_DATA_RVA + table;
+        descriptor.Name = SCALE_DATA_RVA + static_cast<DWORD>(data.size());
+        PutBytes(&data, static_cast<DWORD>(data.size()), name, length + 1);
+        PutBytes(&data, l * sizeof descriptor, &descriptor, sizeof descriptor);
+        for (DWORD f = 0; f < functions; ++f) {
+            DWORD at = Align(static_cast<DWORD>(data.size()), 2);
+            ULONGLONG entry = SCALE_DATA_RVA + at;
+            PutBytes(&data, table + 8 * f, &entry, 8);
+            WORD hint = static_cast<WORD>(f * 7);
+            PutBytes(&data, at, &hint, 2);
+            length = wsprintfA(name, "ScaleImport%03lu_%04luFunction", l, f);
+            PutBytes(&data, at + 2, name, length + 1);
+        }
+    }
+    return BuildImageWith(".idata", data, IMAGE_DIRECTORY_ENTRY_IMPORT);
 }

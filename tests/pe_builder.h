@@ -51,3 +51,16 @@ struct PeBuilder {
 bool WriteFileBytes(const std::wstring& path, const std::vector<BYTE>& bytes);
 // A path in the tests' scratch folder (created on first use).
 std::wstring ScratchPath(const std::wstring& name);
+
+// Images at scale, for the benchmark and the fuzzer: PE32+, with one section
+// at SCALE_DATA_RVA that holds the directory.
+const DWORD SCALE_DATA_RVA = 0x1000;
+// The image whose section `section` holds `data`, which data directory
+// `directory` points at.
+std::vector<BYTE> BuildImageWith(const char* section, const std::vector<BYTE>& data, int directory);
+// `slots` present export slots; when `named`, each is named once and the name
+// table is in shuffled order, so that names meet their slots in no
+// particular order.
+std::vector<BYTE> BuildExportImage(DWORD slots, bool named = true);
+// `libraries` import descriptors of `functions` by-name imports each.
+std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions);

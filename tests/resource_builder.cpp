@@ -167,3 +167,44 @@ std::vector<BYTE> StringBlock(const std::vector<std::wstring>& strings)
     }
     return bytes;
 }
+
+static std::vector<BYTE> ResourceImage(const std::vector<ResourceType>& types)
+{
+    ResourceLayout layout = LayOutResources(types, SCALE_DATA_RVA);
+    return BuildImageWith(".rsrc", layout.bytes, IMAGE_DIRECTORY_ENTRY_RESOURCE);
+}
+
+std::vector<BYTE> BuildStringTableImage(DWORD blocks)
+{
+    ResourceType type = { 6, {}, 0 };
+    for (DWORD b = 1; b <= blocks; ++b) {
+        std::vector<std::wstring> strings;
+        for (DWORD s = 0; s < 16; ++s)
+            strings.push_back(L"Scale string " + std::to_wstring((b - 1) * 16 + s) + L" of the benchmark");
+        type.names.push_back(ResourceName{ b, { ResourceLanguage{ 0x0409, StringBlock(strings) } }, 0 });
+    }
+    return ResourceImage({ type });
+}
+
+std::vector<BYTE> BuildVersionImage(DWORD languages)
+{
+    static const WORD LANGUAGES[] = { 0x0409, 0x0407, 0x040C, 0x0410, 0x0411, 0x0412, 0x0404, 0x0804,
+                                      0x0C04, 0x0416, 0x0419, 0x040A, 0x0413, 0x041D, 0x0406, 0x0414 };
+    static const wchar_t* const KEYS[] = {
+        L"Comments", L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",
+        L"LegalCopyright", L"LegalTrademarks", L"OriginalFilename", L"PrivateBuild",
+        L"ProductName", L"ProductVersion", L"SpecialBuild", L"BuildHost", L"Branch", L"Flavour",
+    };
+    ResourceName name = { 1, {}, 0 };
+    for (DWORD l = 0; l < languages; ++l) {
+        WORD language = LANGUAGES[l % (sizeof LANGUAGES / sizeof LANGUAGES[0])];
+        std::vector<VersionNode> strings;
+        for (const wchar_t* key : KEYS)
+            strings.push_back(VersionString(key, std::wstring(L"Value of ") + key + L" " + std::to_wstring(l)));
+        wchar_t tableKey[16];
+        wsprintfW(tableKey, L"%04X04B0", language);
+        VersionNode info = VersionInfo({ VersionTable(tableKey, strings) });
+        name.languages.push_back(ResourceLanguage{ language, VersionBytes(info) });
+    }
+    return ResourceImage({ ResourceType{ 16, { name }, 0 } });
+}

@@ -62,3 +62,10 @@ std::vector<BYTE> VersionBytes(const VersionNode& node);
 
 // A string-table block: each text as a counted string.
 std::vector<BYTE> StringBlock(const std::vector<std::wstring>& strings);
+
+// Images at scale (see BuildImageWith), for the benchmark.
+// `blocks` string-table blocks of 16 strings each, all in one language.
+std::vector<BYTE> BuildStringTableImage(DWORD blocks);
+// A version resource with `languages` language entries, each with the twelve
+// standard keys and three of its own.
+std::vector<BYTE> BuildVersionImage(DWORD languages);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include "image/image_view.h"
 #include "image/list_rows.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
@@ -317,9 +318,28 @@ TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
 // The executable is linked statically, so it runs without any runtime beside
 // it: it imports only libraries of the system, and from comctl32 nothing but
 // ordinal 17, the common-control initialisation (its import library is made
-// from a .def of our own, per architecture).
+// from a .def of our own, per architecture). Its header asks for ASLR (high
+// entropy on x64; relocations kept, without which nothing moves), DEP, and 4
+// GB of address space for x86 on 64-bit Windows.
 TEST(Startup, ExecutableImportsOnlySystemLibrariesAndComctl32ByOrdinal17)
 {
+    BYTE head[4096];   // the headers
+    DWORD read = 0;
+    HANDLE file = CreateFileW(BesideTests(L"modview.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ReadFile(file, head, sizeof head, &read, NULL);
+    CloseHandle(file);
+    ImageView view;
+    ASSERT_TRUE(InitImageView(&view, head, read));
+    WORD flags = NtWord(&view, NT_OPTIONAL(&view, DllCharacteristics));
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    EXPECT_EQ(view.is64, (flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0);
+    EXPECT_TRUE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+    EXPECT_FALSE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_RELOCS_STRIPPED);
+    EXPECT_NE(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_BASERELOC));
+
     HWND dialog = CreateViewerDialog();
     ASSERT_TRUE(dialog != NULL);
     OpenInViewer(dialog, BesideTests(L"modview.exe"));
@@ -327,7 +347,8 @@ TEST(Startup, ExecutableImportsOnlySystemLibrariesAndComctl32ByOrdinal17)
     DestroyWindow(dialog);
 
     const wchar_t* const system[] = { L"kernel32.dll", L"user32.dll", L"gdi32.dll", L"comdlg32.dll",
-                                      L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll" };
+                                      L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll",
+                                      L"advapi32.dll" };   // the stack cookie's random seed
     std::wstring library;
     std::vector<std::wstring> fromComctl32;
     for (const ListRow& row : rows) {

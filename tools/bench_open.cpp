@@ -452,152 +452,6 @@ static double TimeProcess(const std::wstring& exe, const std::wstring& path, int
 
 // ---------------------------------------------------------------- scale images
 
-static const DWORD DATA_RVA = 0x1000;
-
-static DWORD Align(DWORD value, DWORD alignment)
-{
-    return (value + alignment - 1) & ~(alignment - 1);
-}
-
-// One PE32+ image with one section at DATA_RVA holding `data`.
-static std::vector<BYTE> ImageWith(const char* section, const std::vector<BYTE>& data, int directory)
-{
-    PeBuilder pe(true);
-    DWORD size = Align(static_cast<DWORD>(data.size()) + 1, 0x200);
-    pe.AddSection(section, DATA_RVA, size, size);
-    pe.Put(DATA_RVA, data.data(), data.size());
-    pe.SetDirectory(directory, DATA_RVA, static_cast<DWORD>(data.size()));
-    return pe.Build();
-}
-
-static void PutBytes(std::vector<BYTE>* bytes, DWORD offset, const void* data, size_t length)
-{
-    if (offset + length > bytes->size())
-        bytes->resize(offset + length);
-    memcpy(&(*bytes)[offset], data, length);
-}
-
-// splitmix64, so that every run shuffles the same way.
-static unsigned long long NextRandom(unsigned long long* state)
-{
-    unsigned long long z = (*state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
-// `slots` present export slots, each named once; the name table is in
-// shuffled order, so names meet their slots in no particular order.
-static std::vector<BYTE> ExportImage(DWORD slots)
-{
-    std::vector<DWORD> order(slots);
-    for (DWORD i = 0; i < slots; ++i)
-        order[i] = i;
-    unsigned long long state = slots;
-    for (DWORD i = slots; i > 1; --i)
-        std::swap(order[i - 1], order[NextRandom(&state) % i]);
-
-    DWORD functions = sizeof(IMAGE_EXPORT_DIRECTORY);
-    DWORD names = functions + 4 * slots;
-    DWORD ordinals = names + 4 * slots;
-    DWORD text = Align(ordinals + 2 * slots, 4);
-    std::vector<BYTE> data(text);
-    IMAGE_EXPORT_DIRECTORY directory = {};
-    directory.Base = 1;
-    directory.NumberOfFunctions = slots;
-    directory.NumberOfNames = slots;
-    directory.AddressOfFunctions = DATA_RVA + functions;
-    directory.AddressOfNames = DATA_RVA + names;
-    directory.AddressOfNameOrdinals = DATA_RVA + ordinals;
-    PutBytes(&data, 0, &directory, sizeof directory);
-    for (DWORD i = 0; i < slots; ++i) {
-        DWORD code = 0x10000 + 16 * i;
-        PutBytes(&data, functions + 4 * i, &code, 4);
-        char name[64];
-        int length = wsprintfA(name, "ScaleExport%05luWithALongerName", order[i]);
-        DWORD at = static_cast<DWORD>(data.size());
-        DWORD rva = DATA_RVA + at;
-        WORD slot = static_cast<WORD>(order[i]);
-        PutBytes(&data, names + 4 * i, &rva, 4);
-        PutBytes(&data, ordinals + 2 * i, &slot, 2);
-        PutBytes(&data, at, name, length + 1);
-    }
-    return ImageWith(".edata", data, IMAGE_DIRECTORY_ENTRY_EXPORT);
-}
-
-// `libraries` import descriptors of `functions` by-name imports each.
-static std::vector<BYTE> ImportImage(DWORD libraries, DWORD functions)
-{
-    DWORD lookup = (libraries + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR);
-    DWORD text = lookup + libraries * (functions + 1) * 8;
-    std::vector<BYTE> data(text);
-    for (DWORD l = 0; l < libraries; ++l) {
-        DWORD table = lookup + l * (functions + 1) * 8;
-        char name[64];
-        int length = wsprintfA(name, "scale-library-%03lu.dll", l);
-        IMAGE_IMPORT_DESCRIPTOR descriptor = {};
-        descriptor.OriginalFirstThunk = DATA_RVA + table;
-        descriptor.FirstThunk = DATA_RVA + table;
-        descriptor.Name = DATA_RVA + static_cast<DWORD>(data.size());
-        PutBytes(&data, static_cast<DWORD>(data.size()), name, length + 1);
-        PutBytes(&data, l * sizeof descriptor, &descriptor, sizeof descriptor);
-        for (DWORD f = 0; f < functions; ++f) {
-            DWORD at = Align(static_cast<DWORD>(data.size()), 2);
-            ULONGLONG entry = DATA_RVA + at;
-            PutBytes(&data, table + 8 * f, &entry, 8);
-            WORD hint = static_cast<WORD>(f * 7);
-            PutBytes(&data, at, &hint, 2);
-            length = wsprintfA(name, "ScaleImport%03lu_%04luFunction", l, f);
-            PutBytes(&data, at + 2, name, length + 1);
-        }
-    }
-    return ImageWith(".idata", data, IMAGE_DIRECTORY_ENTRY_IMPORT);
-}
-
-static std::vector<BYTE> ResourceImage(const std::vector<ResourceType>& types)
-{
-    ResourceLayout layout = LayOutResources(types, DATA_RVA);
-    return ImageWith(".rsrc", layout.bytes, IMAGE_DIRECTORY_ENTRY_RESOURCE);
-}
-
-// `blocks` string-table blocks of 16 strings each, all in one language.
-static std::vector<BYTE> StringTableImage(DWORD blocks)
-{
-    ResourceType type = { 6, {}, 0 };
-    for (DWORD b = 1; b <= blocks; ++b) {
-        std::vector<std::wstring> strings;
-        for (DWORD s = 0; s < 16; ++s)
-            strings.push_back(L"Scale string " + std::to_wstring((b - 1) * 16 + s) + L" of the benchmark");
-        type.names.push_back(ResourceName{ b, { ResourceLanguage{ 0x0409, StringBlock(strings) } }, 0 });
-    }
-    return ResourceImage({ type });
-}
-
-// A version resource with `languages` language entries, each with the twelve
-// standard keys and three of its own.
-static std::vector<BYTE> VersionImage(DWORD languages)
-{
-    static const WORD LANGUAGES[] = { 0x0409, 0x0407, 0x040C, 0x0410, 0x0411, 0x0412, 0x0404, 0x0804,
-                                      0x0C04, 0x0416, 0x0419, 0x040A, 0x0413, 0x041D, 0x0406, 0x0414 };
-    static const wchar_t* const KEYS[] = {
-        L"Comments", L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",
-        L"LegalCopyright", L"LegalTrademarks", L"OriginalFilename", L"PrivateBuild",
-        L"ProductName", L"ProductVersion", L"SpecialBuild", L"BuildHost", L"Branch", L"Flavour",
-    };
-    ResourceName name = { 1, {}, 0 };
-    for (DWORD l = 0; l < languages; ++l) {
-        WORD language = LANGUAGES[l % (sizeof LANGUAGES / sizeof LANGUAGES[0])];
-        std::vector<VersionNode> strings;
-        for (const wchar_t* key : KEYS)
-            strings.push_back(VersionString(key, std::wstring(L"Value of ") + key + L" " + std::to_wstring(l)));
-        wchar_t tableKey[16];
-        wsprintfW(tableKey, L"%04X04B0", language);
-        VersionNode info = VersionInfo({ VersionTable(tableKey, strings) });
-        name.languages.push_back(ResourceLanguage{ language, VersionBytes(info) });
-    }
-    return ResourceImage({ ResourceType{ 16, { name }, 0 } });
-}
-
 struct ScaleMember {
     const char* family;
     std::wstring name;
@@ -605,18 +459,17 @@ struct ScaleMember {
     DWORD a, b;
 };
 
-static std::vector<BYTE> MakeExports(DWORD slots, DWORD) { return ExportImage(slots); }
-static std::vector<BYTE> MakeImports(DWORD libraries, DWORD functions) { return ImportImage(libraries, functions); }
-static std::vector<BYTE> MakeStrings(DWORD blocks, DWORD) { return StringTableImage(blocks); }
-static std::vector<BYTE> MakeVersions(DWORD languages, DWORD) { return VersionImage(languages); }
+static std::vector<BYTE> MakeExports(DWORD slots, DWORD) { return BuildExportImage(slots); }
+static std::vector<BYTE> MakeStrings(DWORD blocks, DWORD) { return BuildStringTableImage(blocks); }
+static std::vector<BYTE> MakeVersions(DWORD languages, DWORD) { return BuildVersionImage(languages); }
 
 static const ScaleMember SCALE[] = {
     { "exports", L"exports-1000.dll", MakeExports, 1000, 0 },
     { "exports", L"exports-8000.dll", MakeExports, 8000, 0 },
     { "exports", L"exports-65000.dll", MakeExports, 65000, 0 },
-    { "imports", L"imports-10x100.dll", MakeImports, 10, 100 },
-    { "imports", L"imports-32x100.dll", MakeImports, 32, 100 },
-    { "imports", L"imports-100x100.dll", MakeImports, 100, 100 },
+    { "imports", L"imports-10x100.dll", BuildImportImage, 10, 100 },
+    { "imports", L"imports-32x100.dll", BuildImportImage, 32, 100 },
+    { "imports", L"imports-100x100.dll", BuildImportImage, 100, 100 },
     { "strings", L"strings-256.dll", MakeStrings, 256, 0 },
     { "strings", L"strings-1024.dll", MakeStrings, 1024, 0 },
     { "strings", L"strings-4096.dll", MakeStrings, 4096, 0 },

@@ -4,12 +4,18 @@
 //
 //   fuzz_views [--iterations N] [--seed S] [--out DIR] [--max-seed-size BYTES]
 //              [--hang-ms MS] [--slow-ms MS] [--test-seeds] SEED_FILE_OR_FOLDER...
+//   fuzz_views --check-watchdog [--hang-ms MS]
 //
 // A fault or a hang writes the input and the seed/iteration that made it to
 // DIR and ends the process with a non-zero status. Inputs that spend more
 // than --slow-ms inside the list controls (many rows) are no hang: they are
 // written to DIR and listed apart with their rows. At the end it prints the
 // inputs run, inputs per second, faults, hangs and those slow inputs.
+//
+// --check-watchdog checks the watchdog itself: an image with as many export
+// rows as a seed's mutant once had (emptying them takes Wine's list control
+// seconds in one call) must pass, and a loop of ours after it must be caught.
+// Status 0 when both hold.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -19,6 +25,7 @@
 #include "image/open_image.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
+#include "tests/pe_builder.h"
 #include "tests/thread_time.h"
 
 struct Seed {
@@ -127,24 +134,52 @@ static HANDLE fuzzThread;
 // placement running now. Wine's list control grows its item array by a small
 // fixed step, so a file that rightly asks for hundreds of thousands of rows
 // spends minutes inside it: that time is the control's, not a hang of ours.
-static volatile LONGLONG controlTicks;
+static volatile LONGLONG controlTicks;   // of the calls that have returned
 static volatile LONG rowsInserted;
 static LONGLONG ticksPerMs = 1;
+// When the outermost list-control call running now began (0: none runs). One
+// call can take seconds (emptying a list of a hundred thousand rows), and the
+// watchdog must not count them as ours while it waits for the call to return.
+static volatile LONGLONG callStarted;
+static int callDepth;   // calls into the controls nest; only the fuzzing thread makes them
 
+static LONGLONG AtomicRead(volatile LONGLONG* value)
+{
+    return InterlockedCompareExchange64(const_cast<LONGLONG*>(value), 0, 0);
+}
+
+// Time inside the list controls during this placement, a call in progress included.
 static LONGLONG ControlMs()
 {
-    return InterlockedCompareExchange64(const_cast<LONGLONG*>(&controlTicks), 0, 0) / ticksPerMs;
+    LONGLONG started, done;
+    do {   // a consistent pair: a call that returns meanwhile has both changed
+        started = AtomicRead(&callStarted);
+        done = AtomicRead(&controlTicks);
+    } while (started != AtomicRead(&callStarted));
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (done + (started ? now.QuadPart - started : 0)) / ticksPerMs;
 }
 
 // Every message to a list passes through here on its way to the control.
 static LRESULT CALLBACK TimedListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC control = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    bool outermost = callDepth++ == 0;
     LARGE_INTEGER before, after;
-    QueryPerformanceCounter(&before);
+    if (outermost) {
+        QueryPerformanceCounter(&before);
+        InterlockedExchange64(const_cast<LONGLONG*>(&callStarted), before.QuadPart);
+    }
     LRESULT result = CallWindowProcW(control, list, message, wParam, lParam);
-    QueryPerformanceCounter(&after);
-    InterlockedExchangeAdd64(const_cast<LONGLONG*>(&controlTicks), after.QuadPart - before.QuadPart);
+    if (outermost) {
+        // Counted before the call is marked finished: ControlMs sees it either
+        // running or counted, never neither.
+        QueryPerformanceCounter(&after);
+        InterlockedExchangeAdd64(const_cast<LONGLONG*>(&controlTicks), after.QuadPart - before.QuadPart);
+        InterlockedExchange64(const_cast<LONGLONG*>(&callStarted), 0);
+    }
+    --callDepth;
     if (message == LVM_INSERTITEMW)
         InterlockedIncrement(&rowsInserted);
     return result;
@@ -167,6 +202,8 @@ static LONGLONG BusyMs()
 {
     return static_cast<LONGLONG>(ThreadBusyMs(fuzzThread));
 }
+
+static volatile bool hangExpected;   // --check-watchdog: the loop of ours runs
 
 // A placement that keeps the fuzzing thread busy outside the list controls
 // for longer than the limit is a hang. Busy time, not wall time, so that a
@@ -193,6 +230,11 @@ static DWORD WINAPI Watchdog(void*)
         if (ours > hangLimitMs || waited > 12LL * hangLimitMs) {
             fprintf(stderr, "hang: %ld ms busy of our own, %ld rows inserted, %ld ms in the list control\n",
                     static_cast<long>(ours), static_cast<long>(rowsInserted), static_cast<long>(control));
+            if (hangExpected) {
+                printf("watchdog check: the loop of ours was caught\n");
+                fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), 0);
+            }
             WriteReport("hang", 0, NULL);
             TerminateProcess(GetCurrentProcess(), 4);
         }
@@ -450,12 +492,69 @@ static void EmptyLists(HWND dialog)
     }
 }
 
+// Shows the current input at one placement and empties the lists again; true
+// when it was a PE image. Reports it when it spent long in the list controls.
+static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placement, bool atEnd, long* slow)
+{
+    InterlockedExchange64(const_cast<LONGLONG*>(&controlTicks), 0);
+    InterlockedExchange(&rowsInserted, 0);
+    InterlockedIncrement(&currentStep);
+    ULONGLONG started = GetTickCount64();
+    const BYTE* base = Place(placement, currentBytes, atEnd);
+    bool shown = ShowImage(dialog, resources, base, static_cast<DWORD>(currentBytes.size()));
+    // Emptied here, so that the time Wine's control takes to delete
+    // many rows counts for the input that made them.
+    EmptyLists(dialog);
+    LONGLONG control = ControlMs();
+    if (control > slowControlMs) {
+        ++*slow;
+        ReportSlow(atEnd ? "end" : "start", rowsInserted, control,
+                   static_cast<LONGLONG>(GetTickCount64() - started));
+    }
+    return shown;
+}
+
+// A seed's mutant of a 32-bit winspool.drv asked for this many export rows.
+static const DWORD CHECK_EXPORT_ROWS = 136623;
+
+// Runs the image of CHECK_EXPORT_ROWS export rows at both placements, which
+// must pass, then loops on our own, which the watchdog must catch and end
+// with status 0.
+static int CheckWatchdog(HWND dialog, HMODULE resources, const Placement& placement)
+{
+    currentSeedName = L"(watchdog check)";
+    currentInput = 0;
+    long slow = 0;
+    LONGLONG busy = BusyMs(), control = 0;
+    for (int atEnd = 1; atEnd >= 0; --atEnd) {
+        if (!RunPlacement(dialog, resources, placement, atEnd != 0, &slow)) {
+            fprintf(stderr, "watchdog check: the image is no PE image\n");
+            return 1;
+        }
+        control += ControlMs();
+    }
+    printf("watchdog check: %lu export rows (%lu bytes) shown and emptied at both placements, "
+           "%ld ms busy, %ld ms in the list control: passed\n", CHECK_EXPORT_ROWS,
+           static_cast<unsigned long>(currentBytes.size()), static_cast<long>(BusyMs() - busy),
+           static_cast<long>(control));
+    fflush(stdout);
+    hangExpected = true;
+    busy = BusyMs();
+    while (BusyMs() - busy < 4LL * hangLimitMs)
+        continue;
+    hangExpected = false;
+    fprintf(stderr, "watchdog check: a loop of ours ran %ld ms and was not caught\n",
+            static_cast<long>(BusyMs() - busy));
+    return 1;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     unsigned long long seedValue = 1;
     long iterations = 10000, first = 0;
     DWORD maxSeedSize = 1u << 20;
     std::vector<std::wstring> seedPaths;
+    bool checkWatchdog = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         bool more = i + 1 < argc;
@@ -466,6 +565,7 @@ int wmain(int argc, wchar_t** argv)
         else if (a == L"--max-seed-size" && more) maxSeedSize = static_cast<DWORD>(_wtol(argv[++i]));
         else if (a == L"--hang-ms" && more) hangLimitMs = static_cast<DWORD>(_wtol(argv[++i]));
         else if (a == L"--slow-ms" && more) slowControlMs = static_cast<DWORD>(_wtol(argv[++i]));
+        else if (a == L"--check-watchdog") checkWatchdog = true;
         else if (a == L"--test-seeds") {
             wchar_t temp[MAX_PATH];
             GetTempPathW(MAX_PATH, temp);
@@ -475,7 +575,9 @@ int wmain(int argc, wchar_t** argv)
     std::vector<Seed> seeds;
     for (const std::wstring& p : seedPaths)
         LoadSeeds(p, &seeds, maxSeedSize);
-    if (seeds.empty()) {
+    if (checkWatchdog)
+        currentBytes = BuildExportImage(CHECK_EXPORT_ROWS, false);
+    else if (seeds.empty()) {
         fprintf(stderr, "fuzz_views: no seed files (PE files of 64 bytes to --max-seed-size)\n");
         return 2;
     }
@@ -484,7 +586,7 @@ int wmain(int argc, wchar_t** argv)
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     pageSize = system.dwPageSize;
-    size_t largest = 0;
+    size_t largest = currentBytes.size();
     for (const Seed& s : seeds)
         largest = s.bytes.size() > largest ? s.bytes.size() : largest;
     Placement placement = Reserve(largest + 4096);
@@ -507,6 +609,8 @@ int wmain(int argc, wchar_t** argv)
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &fuzzThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     CreateThread(NULL, 0, Watchdog, NULL, 0, NULL);
+    if (checkWatchdog)
+        return CheckWatchdog(dialog, resources, placement);
 
     printf("fuzz_views: %u seeds, seed value %llu, inputs %ld to %ld, two placements each\n",
            static_cast<unsigned>(seeds.size()), seedValue, first, first + iterations - 1);
@@ -526,22 +630,8 @@ int wmain(int argc, wchar_t** argv)
         currentBytes = input;
         currentInput = n;
         for (int placementKind = 0; placementKind < 2; ++placementKind) {
-            InterlockedExchange64(const_cast<LONGLONG*>(&controlTicks), 0);
-            InterlockedExchange(&rowsInserted, 0);
-            InterlockedIncrement(&currentStep);
-            ULONGLONG started = GetTickCount64();
-            const BYTE* base = Place(placement, input, placementKind == 0);
-            if (ShowImage(dialog, resources, base, static_cast<DWORD>(input.size())))
+            if (RunPlacement(dialog, resources, placement, placementKind == 0, &slow))
                 ++shown;
-            // Emptied here, so that the time Wine's control takes to delete
-            // many rows counts for the input that made them.
-            EmptyLists(dialog);
-            LONGLONG control = ControlMs();
-            if (control > slowControlMs) {
-                ++slow;
-                ReportSlow(placementKind == 0 ? "end" : "start", rowsInserted, control,
-                           static_cast<LONGLONG>(GetTickCount64() - started));
-            }
         }
         InterlockedIncrement(&finishedInputs);
         MSG msg;
