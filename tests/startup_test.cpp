@@ -321,46 +321,50 @@ TEST(Startup, DarkModeLibraryArrivingLaterIsNotLoaded)
 // from a .def of our own, per architecture). Its header asks for ASLR (high
 // entropy on x64; relocations kept, without which nothing moves), DEP, and 4
 // GB of address space for x86 on 64-bit Windows.
-TEST(Startup, ExecutableImportsOnlySystemLibrariesAndComctl32ByOrdinal17)
+TEST(Startup, ExecutablesImportOnlySystemLibrariesAndComctl32ByOrdinal17AndAreHardened)
 {
-    BYTE head[4096];   // the headers
-    DWORD read = 0;
-    HANDLE file = CreateFileW(BesideTests(L"modview.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    ReadFile(file, head, sizeof head, &read, NULL);
-    CloseHandle(file);
-    ImageView view;
-    ASSERT_TRUE(InitImageView(&view, head, read));
-    WORD flags = NtWord(&view, NT_OPTIONAL(&view, DllCharacteristics));
-    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
-    EXPECT_EQ(view.is64, (flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0);
-    EXPECT_TRUE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_LARGE_ADDRESS_AWARE);
-    EXPECT_FALSE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_RELOCS_STRIPPED);
-    EXPECT_NE(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_BASERELOC));
+    // The viewer and its console companion, both shipped.
+    for (const wchar_t* exe : { L"modview.exe", L"modview-cli.exe" }) {
+        SCOPED_TRACE(exe);
+        BYTE head[4096];   // the headers
+        DWORD read = 0;
+        HANDLE file = CreateFileW(BesideTests(exe).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                  OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        ReadFile(file, head, sizeof head, &read, NULL);
+        CloseHandle(file);
+        ImageView view;
+        ASSERT_TRUE(InitImageView(&view, head, read));
+        WORD flags = NtWord(&view, NT_OPTIONAL(&view, DllCharacteristics));
+        EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+        EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+        EXPECT_EQ(view.is64, (flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0);
+        EXPECT_TRUE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+        EXPECT_FALSE(NtWord(&view, NT_CHARACTERISTICS) & IMAGE_FILE_RELOCS_STRIPPED);
+        EXPECT_NE(0u, DataDirectoryRva(&view, IMAGE_DIRECTORY_ENTRY_BASERELOC));
 
-    HWND dialog = CreateViewerDialog();
-    ASSERT_TRUE(dialog != NULL);
-    OpenInViewer(dialog, BesideTests(L"modview.exe"));
-    std::vector<ListRow> rows = ReadRows(ViewerList(dialog, IDC_LIST_IMPORTS));
-    DestroyWindow(dialog);
+        HWND dialog = CreateViewerDialog();
+        ASSERT_TRUE(dialog != NULL);
+        OpenInViewer(dialog, BesideTests(exe));
+        std::vector<ListRow> rows = ReadRows(ViewerList(dialog, IDC_LIST_IMPORTS));
+        DestroyWindow(dialog);
 
-    const wchar_t* const system[] = { L"kernel32.dll", L"user32.dll", L"gdi32.dll", L"comdlg32.dll",
-                                      L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll",
-                                      L"advapi32.dll" };   // the stack cookie's random seed
-    std::wstring library;
-    std::vector<std::wstring> fromComctl32;
-    for (const ListRow& row : rows) {
-        if (row.marker == ROW_HEADER) {
-            library = row.cells[1];
-            bool known = false;
-            for (const wchar_t* name : system)
-                known = known || lstrcmpiW(library.c_str(), name) == 0;
-            EXPECT_TRUE(known) << "imports " << library;
-        } else if (lstrcmpiW(library.c_str(), L"comctl32.dll") == 0) {
-            fromComctl32.push_back(row.cells[0] + L"|" + row.cells[1]);
+        const wchar_t* const system[] = { L"kernel32.dll", L"user32.dll", L"gdi32.dll", L"comdlg32.dll",
+                                          L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll",
+                                          L"advapi32.dll" };   // the stack cookie's random seed
+        std::wstring library;
+        std::vector<std::wstring> fromComctl32;
+        for (const ListRow& row : rows) {
+            if (row.marker == ROW_HEADER) {
+                library = row.cells[1];
+                bool known = false;
+                for (const wchar_t* name : system)
+                    known = known || lstrcmpiW(library.c_str(), name) == 0;
+                EXPECT_TRUE(known) << "imports " << library;
+            } else if (lstrcmpiW(library.c_str(), L"comctl32.dll") == 0) {
+                fromComctl32.push_back(row.cells[0] + L"|" + row.cells[1]);
+            }
         }
+        EXPECT_EQ(std::vector<std::wstring>{ L"0011|" }, fromComctl32);
     }
-    EXPECT_EQ(std::vector<std::wstring>{ L"0011|" }, fromComctl32);
 }
