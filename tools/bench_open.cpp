@@ -18,186 +18,20 @@
 // MODVIEW_EXE "FILE" until its dialog is visible with its lists filled.
 // --tsv writes one line per file for tools/bench.sh.
 #include <windows.h>
-#include <commctrl.h>
-#include <stdarg.h>
 #include <stdio.h>
-#include <string.h>
-#include <algorithm>
 #include <string>
 #include <vector>
-#include "image/image_view.h"
-#include "image/list_rows.h"
 #include "image/open_image.h"
 #include "res/resource.h"
-#include "image/views.h"
-#include "shell/main_dialog.h"
-#include "shell/resource_module.h"
 #include "tests/pe_builder.h"
-#include "tests/resource_builder.h"
+#include "tools/bench_floor.h"
+#include "tools/bench_lists.h"
+#include "tools/bench_scale.h"
+#include "tools/bench_text.h"
+#include "tools/bench_timing.h"
+#include "tools/hidden_dialog.h"
 
-// ---------------------------------------------------------------- output
-
-static void Print(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    fflush(stdout);
-}
-
-static std::string Utf8(const std::wstring& text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), NULL, 0, NULL, NULL);
-    std::string out(bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], bytes, NULL, NULL);
-    return out;
-}
-
-static std::string Grouped(unsigned long long value)
-{
-    std::string digits = std::to_string(value), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
-static std::wstring BaseName(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-// ---------------------------------------------------------------- timing
-
-static double TicksPerMs;
-
-static double NowMs()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / TicksPerMs;
-}
-
-struct Stats {
-    double median, min, max;
-};
-
-static Stats Summarize(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    size_t n = samples.size();
-    double median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-    return Stats{ median, samples.front(), samples.back() };
-}
-
-static void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-// ---------------------------------------------------------------- the floor
-
-struct CapturedRow {
-    LPARAM marker;
-    std::vector<std::wstring> cells;
-};
-
-struct CapturedList {
-    int id;
-    std::vector<CapturedRow> rows;
-};
-
-static std::wstring CellText(HWND list, int row, int column)
-{
-    static std::vector<wchar_t> text(65536);
-    text[0] = L'\0';
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(text.size());
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text.data();
-}
-
-static std::vector<CapturedList> CaptureLists(HWND dialog)
-{
-    std::vector<CapturedList> lists;
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
-        HWND list = GetDlgItem(dialog, id);
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-        int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-        int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-        CapturedList captured;
-        captured.id = id;
-        for (int r = 0; r < rows; ++r) {
-            CapturedRow row;
-            LVITEMW item = {};
-            item.mask = LVIF_PARAM;
-            item.iItem = r;
-            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            row.marker = item.lParam;
-            for (int c = 0; c < columns; ++c)
-                row.cells.push_back(CellText(list, r, c));
-            captured.rows.push_back(row);
-        }
-        lists.push_back(captured);
-    }
-    return lists;
-}
-
-// What OpenImage does to the lists, with the rows taken from `lists` instead
-// of from a file. The summary list keeps its fixed rows; only its values are
-// written again.
-// Empties the lists as OpenImage does first: all but the summary.
-static void EmptyLists(HWND dialog)
-{
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
-        if (id != IDC_LIST_SUMMARY)
-            SendDlgItemMessageW(dialog, id, LVM_DELETEALLITEMS, 0, 0);
-    }
-}
-
-static void InsertList(HWND list, const CapturedList& captured);
-
-// Where the floor's fill goes, in ms: inserting, auto-sizing, redraw.
-struct FloorParts {
-    double insert, autosize, redraw;
-};
-
-// What OpenImage does to the lists, with the rows taken from `lists` instead
-// of from a file. The summary list keeps its fixed rows; only its values are
-// written again.
-static void InsertFloor(HWND dialog, const std::vector<CapturedList>& lists, FloorParts* parts = NULL)
-{
-    EmptyLists(dialog);
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
-        SendDlgItemMessageW(dialog, id, WM_SETREDRAW, FALSE, 0);
-    double t1 = NowMs();
-    for (const CapturedList& captured : lists)
-        InsertList(GetDlgItem(dialog, captured.id), captured);
-    double t2 = NowMs();
-    AutosizeLastColumns(dialog);
-    double t3 = NowMs();
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
-        HWND list = GetDlgItem(dialog, id);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list, NULL, TRUE);
-    }
-    ShowSelectedTab(dialog);
-    if (parts) {
-        parts->insert = t2 - t1;
-        parts->autosize = t3 - t2;
-        parts->redraw = NowMs() - t3;
-    }
-}
+// ---------------------------------------------------------------- one file
 
 static void Open(HWND dialog, const std::wstring& path)
 {
@@ -205,86 +39,6 @@ static void Open(HWND dialog, const std::wstring& path)
     lstrcpynW(buffer, path.c_str(), MAX_PATH);
     OpenImage(dialog, buffer);
 }
-
-// ---------------------------------------------------------------- one list at a time
-
-// Runs the filler of list `id` on its own.
-static void Fill(HWND list, int id, HMODULE resources, const ImageView* view)
-{
-    switch (id) {
-    case IDC_LIST_IMPORTS: ShowImports(list, view); break;
-    case IDC_LIST_DELAY: ShowDelayImports(list, view); break;
-    case IDC_LIST_EXPORTS: ShowExports(list, view); break;
-    case IDC_LIST_SECTIONS: ShowSections(list, resources, view); break;
-    case IDC_LIST_SUMMARY: ShowHeaderSummary(list, resources, view); break;
-    case IDC_LIST_VERSION: ShowVersionInfo(list, resources, view); break;
-    case IDC_LIST_STRINGS: ShowStringTables(list, view); break;
-    }
-}
-
-// Inserts the captured rows of one list, as InsertFloor does for all.
-static void InsertList(HWND list, const CapturedList& captured)
-{
-    int r = 0;
-    for (const CapturedRow& row : captured.rows) {
-        if (captured.id == IDC_LIST_SUMMARY) {
-            SetCell(list, r, 1, row.cells.size() > 1 ? row.cells[1].c_str() : L"");
-        } else {
-            const wchar_t* first = row.cells.empty() || row.cells[0].empty() ? NULL : row.cells[0].c_str();
-            InsertRow(list, r, first, static_cast<RowMarker>(row.marker));
-            for (size_t c = 1; c < row.cells.size(); ++c) {
-                if (!row.cells[c].empty())
-                    SetCell(list, r, static_cast<int>(c), row.cells[c].c_str());
-            }
-        }
-        ++r;
-    }
-}
-
-// Per list: the median time of its filler alone on the mapped file, and of
-// inserting its captured rows alone, both into the emptied list with redraw off.
-static void MeasureLists(HWND dialog, const std::wstring& path, const std::vector<CapturedList>& lists, int runs,
-                         double fill[LIST_COUNT], double floor[LIST_COUNT])
-{
-    for (int i = 0; i < LIST_COUNT; ++i)
-        fill[i] = floor[i] = 0;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD size = GetFileSize(file, NULL);
-    HANDLE mapping = CreateFileMappingW(file, NULL, PAGE_READONLY, 0, 0, NULL);
-    const BYTE* base = mapping ? static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : NULL;
-    ImageView view;
-    if (base && InitImageView(&view, base, size)) {
-        HMODULE resources = GetResourceModule();
-        for (const CapturedList& captured : lists) {
-            HWND list = GetDlgItem(dialog, captured.id);
-            std::vector<double> fills, floors;
-            for (int run = 0; run < runs; ++run) {
-                EmptyLists(dialog);
-                SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-                double start = NowMs();
-                Fill(list, captured.id, resources, &view);
-                fills.push_back(NowMs() - start);
-                EmptyLists(dialog);
-                start = NowMs();
-                InsertList(list, captured);
-                floors.push_back(NowMs() - start);
-                SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-            }
-            fill[captured.id - IDC_LIST_FIRST] = Summarize(fills).median;
-            floor[captured.id - IDC_LIST_FIRST] = Summarize(floors).median;
-        }
-        ShowSelectedTab(dialog);
-    }
-    if (base)
-        UnmapViewOfFile(base);
-    if (mapping)
-        CloseHandle(mapping);
-    CloseHandle(file);
-}
-
-// ---------------------------------------------------------------- one file
 
 struct Measurement {
     std::wstring name;
@@ -387,97 +141,6 @@ static Measurement MeasureFile(HWND dialog, const std::wstring& path, const std:
     return m;
 }
 
-// ---------------------------------------------------------------- whole processes
-
-struct FindData {
-    DWORD pid;
-    HWND found;
-};
-
-static BOOL CALLBACK FindDialog(HWND window, LPARAM param)
-{
-    FindData* data = reinterpret_cast<FindData*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (pid == data->pid && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0
-        && GetDlgItem(window, IDC_TABS)) {
-        data->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Milliseconds from CreateProcess until the viewer's dialog is visible and
-// its section list holds `sectionRows` rows; negative when it never does.
-// An empty path starts the viewer without a file.
-static double TimeProcess(const std::wstring& exe, const std::wstring& path, int sectionRows)
-{
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!path.empty())
-        commandLine += L" \"" + path + L"\"";
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    double start = NowMs();
-    if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return -1;
-    double elapsed = -1;
-    HWND dialog = NULL;
-    while (NowMs() - start < 30000) {
-        FindData data = { process.dwProcessId, NULL };
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&data));
-        if (data.found) {
-            int rows = static_cast<int>(SendDlgItemMessageW(data.found, IDC_LIST_SECTIONS, LVM_GETITEMCOUNT, 0, 0));
-            if (rows >= sectionRows) {
-                elapsed = NowMs() - start;
-                dialog = data.found;
-                break;
-            }
-        }
-        if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
-            break;
-    }
-    if (dialog)
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return elapsed;
-}
-
-// ---------------------------------------------------------------- scale images
-
-struct ScaleMember {
-    const char* family;
-    std::wstring name;
-    std::vector<BYTE> (*make)(DWORD, DWORD);
-    DWORD a, b;
-};
-
-static std::vector<BYTE> MakeExports(DWORD slots, DWORD) { return BuildExportImage(slots); }
-static std::vector<BYTE> MakeStrings(DWORD blocks, DWORD) { return BuildStringTableImage(blocks); }
-static std::vector<BYTE> MakeVersions(DWORD languages, DWORD) { return BuildVersionImage(languages); }
-
-static const ScaleMember SCALE[] = {
-    { "exports", L"exports-1000.dll", MakeExports, 1000, 0 },
-    { "exports", L"exports-8000.dll", MakeExports, 8000, 0 },
-    { "exports", L"exports-65000.dll", MakeExports, 65000, 0 },
-    { "imports", L"imports-10x100.dll", BuildImportImage, 10, 100 },
-    { "imports", L"imports-32x100.dll", BuildImportImage, 32, 100 },
-    { "imports", L"imports-100x100.dll", BuildImportImage, 100, 100 },
-    { "strings", L"strings-256.dll", MakeStrings, 256, 0 },
-    { "strings", L"strings-1024.dll", MakeStrings, 1024, 0 },
-    { "strings", L"strings-4096.dll", MakeStrings, 4096, 0 },
-    { "version", L"version-16.dll", MakeVersions, 16, 0 },
-    { "version", L"version-128.dll", MakeVersions, 128, 0 },
-    { "version", L"version-1024.dll", MakeVersions, 1024, 0 },
-};
-
 // ---------------------------------------------------------------- report
 
 static void PrintMeasurement(const Measurement& m)
@@ -558,18 +221,13 @@ int wmain(int argc, wchar_t** argv)
     }
     if (runs < 1)
         runs = 1;
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    TicksPerMs = static_cast<double>(frequency.QuadPart) / 1000;
+    StartClock();
 
-    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES };
-    InitCommonControlsEx(&controls);
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
+    HWND dialog = CreateHiddenDialog();
     if (!dialog) {
         fprintf(stderr, "bench_open: cannot create the dialog\n");
         return 2;
     }
-    ShowWindow(dialog, SW_HIDE);
     PumpMessages();
 
     FILE* tsv = tsvPath.empty() ? NULL : _wfopen(tsvPath.c_str(), L"w");
@@ -577,14 +235,8 @@ int wmain(int argc, wchar_t** argv)
 
     if (files && !processExe.empty() && !paths.empty()) {
         // What every process pays before it opens anything: starting it and its empty dialog.
-        std::vector<double> samples;
-        for (int run = 0; run < runs; ++run) {
-            double t = TimeProcess(processExe, L"", 0);
-            if (t >= 0)
-                samples.push_back(t);
-        }
-        if (!samples.empty()) {
-            Stats empty = Summarize(samples);
+        Stats empty;
+        if (TimeProcesses(processExe, L"", 0, runs, &empty)) {
             Print("process without a file, start to visible dialog  median %8.2f ms  min %8.2f  max %8.2f\n\n",
                   empty.median, empty.min, empty.max);
         }
@@ -592,18 +244,9 @@ int wmain(int argc, wchar_t** argv)
     if (files) {
         for (const std::wstring& path : paths) {
             Measurement m = MeasureFile(dialog, path, BaseName(path), runs, perList);
-            if (!processExe.empty()) {
-                std::vector<double> samples;
-                for (int run = 0; run < runs; ++run) {
-                    double t = TimeProcess(processExe, path, m.rows[IDC_LIST_SECTIONS - IDC_LIST_FIRST]);
-                    if (t >= 0)
-                        samples.push_back(t);
-                }
-                if (!samples.empty()) {
-                    m.hasProcess = true;
-                    m.process = Summarize(samples);
-                }
-            }
+            if (!processExe.empty())
+                m.hasProcess = TimeProcesses(processExe, path, m.rows[IDC_LIST_SECTIONS - IDC_LIST_FIRST], runs,
+                                             &m.process);
             PrintMeasurement(m);
             if (tsv)
                 WriteTsv(tsv, m);
@@ -616,7 +259,8 @@ int wmain(int argc, wchar_t** argv)
         std::wstring folder = std::wstring(temp) + L"modview-bench";
         CreateDirectoryW(folder.c_str(), NULL);
         std::vector<std::pair<const char*, std::vector<Measurement>>> families;
-        for (const ScaleMember& member : SCALE) {
+        for (int i = 0; i < SCALE_COUNT; ++i) {
+            const ScaleMember& member = SCALE[i];
             if (!family.empty() && family != member.family)
                 continue;
             std::wstring path = folder + L"\\" + member.name;

@@ -24,9 +24,9 @@
 #include "image/image_view.h"
 #include "image/open_image.h"
 #include "res/resource.h"
-#include "shell/main_dialog.h"
 #include "tests/pe_builder.h"
 #include "tests/thread_time.h"
+#include "tools/hidden_dialog.h"
 
 struct Seed {
     std::wstring name;
@@ -484,14 +484,6 @@ static void LoadSeeds(const std::wstring& path, std::vector<Seed>* seeds, DWORD 
     FindClose(search);
 }
 
-static void EmptyLists(HWND dialog)
-{
-    for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
-        if (id != IDC_LIST_SUMMARY)
-            SendDlgItemMessageW(dialog, id, LVM_DELETEALLITEMS, 0, 0);
-    }
-}
-
 // Shows the current input at one placement and empties the lists again; true
 // when it was a PE image. Reports it when it spent long in the list controls.
 static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placement, bool atEnd, long* slow)
@@ -591,14 +583,11 @@ int wmain(int argc, wchar_t** argv)
         largest = s.bytes.size() > largest ? s.bytes.size() : largest;
     Placement placement = Reserve(largest + 4096);
 
-    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES };
-    InitCommonControlsEx(&controls);
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
+    HWND dialog = CreateHiddenDialog();
     if (!dialog) {
         fprintf(stderr, "fuzz_views: cannot create the dialog\n");
         return 2;
     }
-    ShowWindow(dialog, SW_HIDE);
     TimeLists(dialog);
     HMODULE resources = GetModuleHandleW(NULL);
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id)
