@@ -115,32 +115,6 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
     return true;
 }
 
-// The main dialog, created from a copy of its template that is neither
-// visible nor brought to the foreground: a console program shows no window.
-static HWND CreateHiddenDialog()
-{
-    HMODULE resources = GetResourceModule();
-    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(IDD_MAIN), MAKEINTRESOURCEW(5));   // RT_DIALOG
-    HGLOBAL loaded = found ? LoadResource(resources, found) : NULL;
-    const BYTE* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : NULL);
-    DWORD size = found ? SizeofResource(resources, found) : 0;
-    if (!bytes || size < 16)
-        return NULL;
-    std::vector<BYTE> copy(bytes, bytes + size);
-    // A DLGTEMPLATEEX starts with version 1 and 0xFFFF; its style follows the
-    // help id and the extended style. A plain DLGTEMPLATE starts with its style.
-    WORD version, signature;
-    memcpy(&version, &copy[0], sizeof version);
-    memcpy(&signature, &copy[2], sizeof signature);
-    size_t at = version == 1 && signature == 0xFFFF ? 12 : 0;
-    DWORD style;
-    memcpy(&style, &copy[at], sizeof style);
-    style &= ~static_cast<DWORD>(WS_VISIBLE | DS_SETFOREGROUND);
-    memcpy(&copy[at], &style, sizeof style);
-    return CreateDialogIndirectParamW(resources, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), NULL,
-                                      MainDialogProc, DIALOG_NO_COMMAND_LINE);
-}
-
 // The full path of every file, made before the first is opened: opening one
 // makes its folder the current directory.
 static std::vector<std::wstring> FullPaths(const std::vector<std::wstring>& files)
@@ -172,7 +146,7 @@ int wmain(int argc, wchar_t** argv)
     }
 
     InitCommonControls();   // imported from comctl32 by ordinal 17, as by the viewer
-    HWND dialog = CreateHiddenDialog();
+    HWND dialog = CreateHiddenMainDialog(GetResourceModule());
     if (!dialog) {
         fprintf(stderr, "modview-cli: cannot create the viewer's dialog\n");
         return EXIT_NOT_SHOWN;

@@ -1,6 +1,8 @@
 #include "main_dialog.h"
 #include <commctrl.h>
 #include <shellapi.h>
+#include <string.h>
+#include <vector>
 #include "copy_row.h"
 #include "open_file.h"
 #include "resource_module.h"
@@ -216,4 +218,27 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return FALSE;
     }
     return FALSE;
+}
+
+HWND CreateHiddenMainDialog(HMODULE resources)
+{
+    HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(IDD_MAIN), RT_DIALOG);
+    HGLOBAL loaded = found ? LoadResource(resources, found) : NULL;
+    const BYTE* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : NULL);
+    DWORD size = found ? SizeofResource(resources, found) : 0;
+    if (!bytes || size < 16)
+        return NULL;
+    std::vector<BYTE> copy(bytes, bytes + size);
+    // A DLGTEMPLATEEX starts with version 1 and 0xFFFF; its style follows the
+    // help id and the extended style. A plain DLGTEMPLATE starts with its style.
+    WORD version, signature;
+    memcpy(&version, &copy[0], sizeof version);
+    memcpy(&signature, &copy[2], sizeof signature);
+    size_t at = version == 1 && signature == 0xFFFF ? 12 : 0;
+    DWORD style;
+    memcpy(&style, &copy[at], sizeof style);
+    style &= ~static_cast<DWORD>(WS_VISIBLE | DS_SETFOREGROUND);
+    memcpy(&copy[at], &style, sizeof style);
+    return CreateDialogIndirectParamW(resources, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), NULL,
+                                      MainDialogProc, DIALOG_NO_COMMAND_LINE);
 }

@@ -7,10 +7,7 @@ HWND CreateHiddenDialog()
 {
     INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES };
     InitCommonControlsEx(&controls);
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
-    if (dialog)
-        ShowWindow(dialog, SW_HIDE);
-    return dialog;
+    return CreateHiddenMainDialog(GetModuleHandleW(NULL));
 }
 
 void EmptyLists(HWND dialog)

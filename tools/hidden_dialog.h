@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // Registers the list and tab controls and creates the main dialog from this
-// executable's resources, hidden; NULL when it cannot be created.
+// executable's resources, hidden and without opening what the command line
+// names; NULL when it cannot be created.
 HWND CreateHiddenDialog();
 
 // Empties the lists as OpenImage does first: all but the summary, whose
