@@ -5,11 +5,10 @@
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shlwapi.h>
 #include <stdio.h>
-#include <string.h>
-#include "output.h"
-#include "report.h"
-#include "res/resource.h"
+#include "print_views.h"
+#include "image/open_image.h"
 #include "shell/main_dialog.h"
 #include "shell/resource_module.h"
 
@@ -36,64 +35,74 @@ static const char USAGE[] =
     "PE image; 2 bad usage; 3 with --resolve, a library was not found.\n";
 
 struct Options {
-    bool json, resolve, help;
-    bool shown[VIEW_COUNT];
-    std::vector<std::wstring> files;
+    bool json, help;
+    Choice choice;
+    int* fileArgs;   // the argv index of each file named
+    int files;
 };
 
+static Output standardError = { stderr, 0, {} };
+static Output standardOutput = { stdout, 0, {} };
+
 // "modview-cli: SUBJECT: PROBLEM" on standard error, in UTF-8.
-static void Complain(const std::wstring& subject, const wchar_t* problem)
+static void Complain(const wchar_t* subject, const wchar_t* problem)
 {
-    std::string out = "modview-cli: ";
-    AppendCell(&out, subject);
-    out += ": ";
-    AppendCell(&out, problem);
-    out += '\n';
-    fputs(out.c_str(), stderr);
+    PutText(&standardError, "modview-cli: ");
+    PutCell(&standardError, subject);
+    PutText(&standardError, ": ");
+    PutCell(&standardError, problem);
+    PutChar(&standardError, '\n');
+    Flush(&standardError);
 }
 
 // Marks the views named in a comma-separated list; false on an unknown name.
-static bool ChooseViews(const std::wstring& names, bool* shown)
+static bool ChooseViews(const wchar_t* names, bool* shown)
 {
-    size_t start = 0;
-    while (start <= names.size()) {
-        size_t end = names.find(L',', start);
-        if (end == std::wstring::npos)
-            end = names.size();
-        std::wstring name = names.substr(start, end - start);
+    wchar_t name[32];
+    for (const wchar_t* start = names;; ++start) {
+        const wchar_t* end = start;
+        while (*end && *end != L',')
+            ++end;
+        int units = static_cast<int>(end - start);
+        lstrcpynW(name, start, units < 32 ? units + 1 : 32);
         bool known = false;
-        for (int v = 0; v < VIEW_COUNT; ++v) {
-            const char* option = VIEWS[v].option;
-            if (name == std::wstring(option, option + strlen(option)))
+        for (int v = 0; v < VIEW_COUNT && units < 32; ++v) {
+            wchar_t option[32];
+            MultiByteToWideChar(CP_ACP, 0, VIEWS[v].option, -1, option, 32);
+            if (lstrcmpW(name, option) == 0)
                 shown[v] = known = true;
         }
         if (!known) {
             Complain(name, L"unknown view");
             return false;
         }
-        start = end + 1;
+        if (!*end)
+            return true;
+        start = end;
     }
-    return true;
 }
 
 static bool ParseOptions(int argc, wchar_t** argv, Options* options)
 {
-    options->json = options->resolve = options->help = false;
+    ZeroMemory(options, sizeof *options);
+    options->fileArgs = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, argc * sizeof(int)));
+    if (!options->fileArgs)
+        return false;
     bool someView = false, filesOnly = false;
     bool chosen[VIEW_COUNT] = {};
     for (int i = 1; i < argc; ++i) {
-        std::wstring a = argv[i];
-        if (filesOnly || a.empty() || a[0] != L'-') {
-            options->files.push_back(a);
-        } else if (a == L"--") {
+        const wchar_t* a = argv[i];
+        if (filesOnly || a[0] != L'-') {
+            options->fileArgs[options->files++] = i;
+        } else if (lstrcmpW(a, L"--") == 0) {
             filesOnly = true;
-        } else if (a == L"--json") {
+        } else if (lstrcmpW(a, L"--json") == 0) {
             options->json = true;
-        } else if (a == L"--resolve") {
-            options->resolve = true;
-        } else if (a == L"--help" || a == L"-h") {
+        } else if (lstrcmpW(a, L"--resolve") == 0) {
+            options->choice.resolve = true;
+        } else if (lstrcmpW(a, L"--help") == 0 || lstrcmpW(a, L"-h") == 0) {
             options->help = true;
-        } else if (a == L"--view") {
+        } else if (lstrcmpW(a, L"--view") == 0) {
             if (i + 1 == argc) {
                 Complain(a, L"names no view");
                 return false;
@@ -107,8 +116,8 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
         }
     }
     for (int v = 0; v < VIEW_COUNT; ++v)
-        options->shown[v] = !someView || chosen[v];
-    if (options->files.empty() && !options->help) {
+        options->choice.shown[v] = !someView || chosen[v];
+    if (options->files == 0 && !options->help) {
         fputs("modview-cli: no file named\n", stderr);
         return false;
     }
@@ -116,19 +125,44 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
 }
 
 // The full path of every file, made before the first is opened: opening one
-// makes its folder the current directory.
-static std::vector<std::wstring> FullPaths(const std::vector<std::wstring>& files)
+// makes its folder the current directory. An empty path for one that does
+// not fit the viewer's buffer.
+static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
 {
-    std::vector<std::wstring> full;
-    for (const std::wstring& file : files) {
-        DWORD units = GetFullPathNameW(file.c_str(), 0, NULL, NULL);
-        std::vector<wchar_t> path(units + 1, L'\0');
-        if (units == 0 || GetFullPathNameW(file.c_str(), units + 1, path.data(), NULL) == 0)
-            full.push_back(file);
-        else
-            full.push_back(path.data());
+    wchar_t (*full)[MAX_PATH] = static_cast<wchar_t (*)[MAX_PATH]>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (options->files + 1) * sizeof(wchar_t[MAX_PATH])));
+    for (int f = 0; full && f < options->files; ++f) {
+        DWORD units = GetFullPathNameW(argv[options->fileArgs[f]], MAX_PATH, full[f], NULL);
+        if (units == 0 || units >= MAX_PATH)
+            full[f][0] = L'\0';
     }
     return full;
+}
+
+// Opens one file and prints it; false when it was not shown.
+static bool PrintFile(HWND dialog, const wchar_t* file, wchar_t* fullPath, const Options* options, bool first,
+                      int* notFound)
+{
+    const wchar_t* why = L"path too long";
+    OpenResult result = OPEN_FAILED;
+    wchar_t importer[MAX_PATH];
+    lstrcpyW(importer, PathFindFileNameW(fullPath));
+    if (fullPath[0])
+        result = OpenImage(dialog, fullPath);   // which makes fullPath the file's folder
+    if (result != OPEN_SHOWN) {
+        if (fullPath[0])
+            why = result == OPEN_NOT_PE ? L"not a PE image" : L"cannot open";
+        Complain(file, why);
+        if (options->json)
+            PrintJsonFailure(&standardOutput, file, why, first);
+        return false;
+    }
+    if (options->json)
+        PrintJsonViews(&standardOutput, dialog, file, importer, &options->choice, notFound, first);
+    else
+        PrintTextViews(&standardOutput, dialog, file, importer, &options->choice, notFound);
+    Flush(&standardOutput);
+    return true;
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -147,28 +181,21 @@ int wmain(int argc, wchar_t** argv)
 
     InitCommonControls();   // imported from comctl32 by ordinal 17, as by the viewer
     HWND dialog = CreateHiddenMainDialog(GetResourceModule());
-    if (!dialog) {
-        fprintf(stderr, "modview-cli: cannot create the viewer's dialog\n");
+    wchar_t (*full)[MAX_PATH] = FullPaths(argv, &options);
+    if (!dialog || !full) {
+        fputs("modview-cli: cannot create the viewer's dialog\n", stderr);
         return EXIT_NOT_SHOWN;
     }
-    std::vector<std::wstring> full = FullPaths(options.files);
     int status = EXIT_SHOWN, notFound = 0;
-    for (size_t i = 0; i < options.files.size(); ++i) {
-        FileReport report;
-        ReadReport(dialog, options.files[i], full[i], options.shown, options.resolve, &report, &notFound);
-        if (report.result != OPEN_SHOWN) {
-            Complain(report.file, FailureText(report));
+    for (int f = 0; f < options.files; ++f) {
+        if (!PrintFile(dialog, argv[options.fileArgs[f]], full[f], &options, f == 0, &notFound))
             status = EXIT_NOT_SHOWN;
-        }
-        if (options.json)
-            WriteJsonReport(report, options.shown, options.resolve, i == 0);
-        else
-            WriteTextReport(report, options.shown, options.resolve);
     }
     if (options.json)
-        fputs("\n]\n", stdout);
-    fflush(stdout);
+        PutText(&standardOutput, "\n]\n");
+    Flush(&standardOutput);
     DestroyWindow(dialog);
+    HeapFree(GetProcessHeap(), 0, full);
     if (status == EXIT_SHOWN && notFound > 0)
         status = EXIT_NOT_FOUND;
     return status;

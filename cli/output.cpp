@@ -1,92 +1,107 @@
 #include "output.h"
-#include <stdio.h>
 
-static void AppendUtf8(std::string* out, unsigned long code)
+void Flush(Output* out)
+{
+    if (out->sink && out->used > 0)
+        fwrite(out->buffer, 1, out->used, out->sink);
+    if (out->sink)
+        out->used = 0;
+}
+
+void PutChar(Output* out, char c)
+{
+    if (out->used == sizeof out->buffer)
+        Flush(out);
+    if (out->used < sizeof out->buffer)
+        out->buffer[out->used++] = c;
+}
+
+void PutText(Output* out, const char* text)
+{
+    for (; *text; ++text)
+        PutChar(out, *text);
+}
+
+static void PutUtf8(Output* out, unsigned long code)
 {
     if (code < 0x80) {
-        *out += static_cast<char>(code);
+        PutChar(out, static_cast<char>(code));
     } else if (code < 0x800) {
-        *out += static_cast<char>(0xC0 | (code >> 6));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
+        PutChar(out, static_cast<char>(0xC0 | (code >> 6)));
+        PutChar(out, static_cast<char>(0x80 | (code & 0x3F)));
     } else if (code < 0x10000) {
-        *out += static_cast<char>(0xE0 | (code >> 12));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
+        PutChar(out, static_cast<char>(0xE0 | (code >> 12)));
+        PutChar(out, static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        PutChar(out, static_cast<char>(0x80 | (code & 0x3F)));
     } else {
-        *out += static_cast<char>(0xF0 | (code >> 18));
-        *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out += static_cast<char>(0x80 | (code & 0x3F));
+        PutChar(out, static_cast<char>(0xF0 | (code >> 18)));
+        PutChar(out, static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        PutChar(out, static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        PutChar(out, static_cast<char>(0x80 | (code & 0x3F)));
     }
 }
 
-static void AppendEscapedUnit(std::string* out, unsigned int unit)
+// \uXXXX, which JSON reads back as that very unit.
+static void PutEscapedUnit(Output* out, unsigned int unit)
 {
-    char escape[8];
-    snprintf(escape, sizeof escape, "\\u%04X", unit);
-    *out += escape;
+    const char* digits = "0123456789ABCDEF";
+    PutText(out, "\\u");
+    for (int shift = 12; shift >= 0; shift -= 4)
+        PutChar(out, digits[(unit >> shift) & 0xF]);
+}
+
+static bool PutCellEscape(Output* out, unsigned int unit)
+{
+    switch (unit) {
+    case L'\\': PutText(out, "\\\\"); return true;
+    case L'\t': PutText(out, "\\t"); return true;
+    case L'\r': PutText(out, "\\r"); return true;
+    case L'\n': PutText(out, "\\n"); return true;
+    }
+    return false;
+}
+
+static bool PutJsonEscape(Output* out, unsigned int unit)
+{
+    if (unit == L'"') {
+        PutText(out, "\\\"");
+        return true;
+    }
+    if (PutCellEscape(out, unit))
+        return true;
+    if (unit < 0x20) {
+        PutEscapedUnit(out, unit);
+        return true;
+    }
+    return false;
 }
 
 // Walks UTF-16 text by code points. A surrogate without its partner (names
 // in files are not always well-formed) cannot be written as UTF-8: it goes
-// out as a \uXXXX escape, which JSON reads back as that very unit.
-template <typename Escape>
-static void AppendText(std::string* out, const std::wstring& text, Escape escape)
+// out as a \uXXXX escape.
+static void PutUnits(Output* out, const wchar_t* text, bool (*escape)(Output*, unsigned int))
 {
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned int unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
+    for (; *text; ++text) {
+        unsigned int unit = *text;
+        if (unit >= 0xD800 && unit <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+            PutUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[1] - 0xDC00));
+            ++text;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendEscapedUnit(out, unit);
+            PutEscapedUnit(out, unit);
         } else if (!escape(out, unit)) {
-            AppendUtf8(out, unit);
+            PutUtf8(out, unit);
         }
     }
 }
 
-static bool EscapeCell(std::string* out, unsigned int unit)
+void PutCell(Output* out, const wchar_t* text)
 {
-    switch (unit) {
-    case L'\\': *out += "\\\\"; return true;
-    case L'\t': *out += "\\t"; return true;
-    case L'\r': *out += "\\r"; return true;
-    case L'\n': *out += "\\n"; return true;
-    }
-    return false;
+    PutUnits(out, text, PutCellEscape);
 }
 
-static bool EscapeJson(std::string* out, unsigned int unit)
+void PutJsonString(Output* out, const wchar_t* text)
 {
-    if (unit == L'"' || unit == L'\\') {
-        *out += '\\';
-        *out += static_cast<char>(unit);
-        return true;
-    }
-    if (unit < 0x20) {
-        if (!EscapeCell(out, unit))
-            AppendEscapedUnit(out, unit);
-        return true;
-    }
-    return false;
-}
-
-void AppendCell(std::string* out, const std::wstring& text)
-{
-    AppendText(out, text, EscapeCell);
-}
-
-void AppendJsonString(std::string* out, const std::wstring& text)
-{
-    *out += '"';
-    AppendText(out, text, EscapeJson);
-    *out += '"';
-}
-
-void Flush(std::string* out)
-{
-    fwrite(out->data(), 1, out->size(), stdout);
-    out->clear();
+    PutChar(out, '"');
+    PutUnits(out, text, PutJsonEscape);
+    PutChar(out, '"');
 }

@@ -2,34 +2,37 @@
 // row's marker (1 on a group-header row, 0 otherwise) and its cells, all
 // separated by tabs. With --resolve a library's header row ends in one more
 // cell: the path a double-click would open, or "not found".
-#include "report.h"
-#include "output.h"
+#include "print_views.h"
 
-void WriteTextReport(const FileReport& report, const bool* shown, bool resolve)
+void PrintTextViews(Output* out, HWND dialog, const wchar_t* file, const wchar_t* importer, const Choice* choice,
+                    int* notFound)
 {
-    if (report.result != OPEN_SHOWN)
-        return;   // said on standard error
-    std::string out = "== ";
-    AppendCell(&out, report.file);
-    out += '\n';
+    wchar_t text[CELL_UNITS];
+    PutText(out, "== ");
+    PutCell(out, file);
+    PutChar(out, '\n');
     for (int v = 0; v < VIEW_COUNT; ++v) {
-        if (!shown[v])
+        if (!choice->shown[v])
             continue;
-        out += "-- ";
-        out += VIEWS[v].option;
-        out += '\n';
-        for (const Row& row : report.views[v]) {
-            out += row.header ? '1' : '0';
-            for (const std::wstring& cell : row.cells) {
-                out += '\t';
-                AppendCell(&out, cell);
+        PutText(out, "-- ");
+        PutText(out, VIEWS[v].option);
+        PutChar(out, '\n');
+        HWND list = GetDlgItem(dialog, VIEWS[v].list);
+        int rows = RowCount(list), columns = ColumnCount(list);
+        for (int r = 0; r < rows; ++r) {
+            bool header = IsHeaderRow(list, r);
+            PutChar(out, header ? '1' : '0');
+            for (int c = 0; c < columns; ++c) {
+                ReadCell(list, r, c, text);
+                PutChar(out, '\t');
+                PutCell(out, text);
             }
-            if (resolve && row.resolved) {
-                out += '\t';
-                AppendCell(&out, row.path.empty() ? std::wstring(L"not found") : row.path);
+            if (choice->resolve && header && ListsLibraries(VIEWS[v].list)) {
+                wchar_t path[MAX_PATH];
+                PutChar(out, '\t');
+                PutCell(out, ResolveLibrary(list, r, importer, path, notFound) ? path : L"not found");
             }
-            out += '\n';
+            PutChar(out, '\n');
         }
-        Flush(&out);
     }
 }

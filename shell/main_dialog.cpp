@@ -2,7 +2,6 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <string.h>
-#include <vector>
 #include "copy_row.h"
 #include "open_file.h"
 #include "resource_module.h"
@@ -228,17 +227,22 @@ HWND CreateHiddenMainDialog(HMODULE resources)
     DWORD size = found ? SizeofResource(resources, found) : 0;
     if (!bytes || size < 16)
         return NULL;
-    std::vector<BYTE> copy(bytes, bytes + size);
+    BYTE* copy = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (!copy)
+        return NULL;
+    memcpy(copy, bytes, size);
     // A DLGTEMPLATEEX starts with version 1 and 0xFFFF; its style follows the
     // help id and the extended style. A plain DLGTEMPLATE starts with its style.
     WORD version, signature;
-    memcpy(&version, &copy[0], sizeof version);
-    memcpy(&signature, &copy[2], sizeof signature);
+    memcpy(&version, copy, sizeof version);
+    memcpy(&signature, copy + 2, sizeof signature);
     size_t at = version == 1 && signature == 0xFFFF ? 12 : 0;
     DWORD style;
-    memcpy(&style, &copy[at], sizeof style);
+    memcpy(&style, copy + at, sizeof style);
     style &= ~static_cast<DWORD>(WS_VISIBLE | DS_SETFOREGROUND);
-    memcpy(&copy[at], &style, sizeof style);
-    return CreateDialogIndirectParamW(resources, reinterpret_cast<const DLGTEMPLATE*>(copy.data()), NULL,
-                                      MainDialogProc, DIALOG_NO_COMMAND_LINE);
+    memcpy(copy + at, &style, sizeof style);
+    HWND dialog = CreateDialogIndirectParamW(resources, reinterpret_cast<const DLGTEMPLATE*>(copy), NULL,
+                                             MainDialogProc, DIALOG_NO_COMMAND_LINE);
+    HeapFree(GetProcessHeap(), 0, copy);
+    return dialog;
 }
