@@ -14,7 +14,7 @@ static const Field SECTION[] = { { "name", 0 }, { "size", 1 }, { "raw_size", 2 }
 static const Field TOTAL[] = { { "label", 0 }, { "size", 1 }, { "raw_size", 2 } };
 static const Field VERSION_VALUE[] = { { "name", 0 }, { "value", 1 } };
 static const Field STRING[] = { { "id", 0 }, { "text", 1 } };
-#define FIELDS(table) table, sizeof table / sizeof table[0]
+#define FIELDS(table) table, static_cast<int>(sizeof table / sizeof table[0])
 
 // The header summary's rows, in order, by plain keys whatever the language.
 static const char* const SUMMARY_KEYS[] = {

@@ -44,6 +44,15 @@ static const wchar_t* SchemaText(const ImageView* schema, DWORD offset, DWORD le
     return reinterpret_cast<const wchar_t*>(ImageAt(schema, offset, length));
 }
 
+// Item `index` of an array of `size`-byte items at `offset`, or null when it
+// leaves the schema (or its offset would not fit 32 bits).
+static const BYTE* ArrayItem(const ImageView* schema, DWORD offset, DWORD index, DWORD size)
+{
+    if (index > (MAXDWORD - offset) / size)
+        return NULL;
+    return ImageAt(schema, offset + index * size, size);
+}
+
 static bool SameText(const wchar_t* a, int aUnits, const wchar_t* b, int bUnits)
 {
     return aUnits == bUnits && (aUnits == 0 || CompareStringOrdinal(a, aUnits, b, bUnits, TRUE) == CSTR_EQUAL);
@@ -76,15 +85,13 @@ static bool FindSet(const ImageView* schema, const SchemaHeader* header, const w
     // The count bounds nothing by itself: the walk also stops where the array
     // leaves the schema.
     for (DWORD i = 0; i < header->count; ++i) {
-        if (i > (MAXDWORD - header->entryOffset) / sizeof(SchemaEntry))
-            return false;
-        const BYTE* at = ImageAt(schema, header->entryOffset + i * sizeof(SchemaEntry), sizeof(SchemaEntry));
+        const BYTE* at = ArrayItem(schema, header->entryOffset, i, sizeof(SchemaEntry));
         if (!at)
             return false;
         SchemaEntry entry;
         CopyMemory(&entry, at, sizeof entry);
         const wchar_t* hashed = SchemaText(schema, entry.nameOffset, entry.hashedLength);
-        if (hashed && SameText(hashed, entry.hashedLength / sizeof(wchar_t), name, units)) {
+        if (hashed && SameText(hashed, static_cast<int>(entry.hashedLength / sizeof(wchar_t)), name, units)) {
             *found = entry;
             return true;
         }
@@ -97,9 +104,7 @@ static bool ChooseValue(const ImageView* schema, const SchemaEntry* set, const w
 {
     bool haveDefault = false;
     for (DWORD i = 0; i < set->valueCount; ++i) {
-        if (i > (MAXDWORD - set->valueOffset) / sizeof(SchemaValue))
-            break;
-        const BYTE* at = ImageAt(schema, set->valueOffset + i * sizeof(SchemaValue), sizeof(SchemaValue));
+        const BYTE* at = ArrayItem(schema, set->valueOffset, i, sizeof(SchemaValue));
         if (!at)
             break;
         SchemaValue value;
@@ -111,7 +116,8 @@ static bool ChooseValue(const ImageView* schema, const SchemaEntry* set, const w
             continue;
         }
         const wchar_t* name = SchemaText(schema, value.importerOffset, value.importerLength);
-        if (name && importer && SameText(name, value.importerLength / sizeof(wchar_t), importer, lstrlenW(importer))) {
+        if (name && importer && SameText(name, static_cast<int>(value.importerLength / sizeof(wchar_t)), importer,
+                                          lstrlenW(importer))) {
             *chosen = value;
             return true;
         }
