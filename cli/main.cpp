@@ -1,15 +1,13 @@
 // modview-cli: the viewer's views of PE files on standard output, as text or
-// JSON, for scripts. The files are opened by the viewer's own code in a real,
-// hidden main dialog, and every row printed is read back from its lists.
+// JSON, for scripts. Each file is read by the viewer's own views into tables
+// in memory: the rows are the viewer's, and no window is created.
 #include <windows.h>
-#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shlwapi.h>
 #include <stdio.h>
 #include "print_views.h"
-#include "image/open_image.h"
-#include "shell/main_dialog.h"
+#include "image/image_file.h"
 #include "shell/resource_module.h"
 
 enum ExitCode {
@@ -68,7 +66,7 @@ static bool ChooseViews(const wchar_t* names, bool* shown)
         bool known = false;
         for (int v = 0; v < VIEW_COUNT && units < 32; ++v) {
             wchar_t option[32];
-            MultiByteToWideChar(CP_ACP, 0, VIEWS[v].option, -1, option, 32);
+            MultiByteToWideChar(CP_ACP, 0, VIEW_FORMATS[v].option, -1, option, 32);
             if (lstrcmpW(name, option) == 0)
                 shown[v] = known = true;
         }
@@ -124,8 +122,8 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
     return true;
 }
 
-// The full path of every file, made before the first is opened: opening one
-// makes its folder the current directory. An empty path for one that does
+// The full path of every file, made before the first is read: each file's
+// folder becomes the current directory for its libraries' search. An empty path for one that does
 // not fit the viewer's buffer.
 static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
 {
@@ -139,30 +137,56 @@ static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
     return full;
 }
 
-// Opens one file and prints it; false when it was not shown.
-static bool PrintFile(HWND dialog, const wchar_t* file, wchar_t* fullPath, const Options* options, bool first,
-                      int* notFound)
+// Reads the views of the image in `file` into `tables`; null when they are
+// all there, else why the file is not shown.
+static const wchar_t* ReadViews(const wchar_t* path, HMODULE resources, RowTable tables[VIEW_COUNT])
 {
-    const wchar_t* why = L"path too long";
-    OpenResult result = OPEN_FAILED;
-    wchar_t importer[MAX_PATH];
-    lstrcpyW(importer, PathFindFileNameW(fullPath));
-    if (fullPath[0])
-        result = OpenImage(dialog, fullPath);   // which makes fullPath the file's folder
-    if (result != OPEN_SHOWN) {
-        if (fullPath[0])
-            why = result == OPEN_NOT_PE ? L"not a PE image" : L"cannot open";
-        Complain(file, why);
-        if (options->json)
-            PrintJsonFailure(&standardOutput, file, why, first);
-        return false;
+    ImageFile file;
+    MapResult mapped = MapImageFile(path, &file);
+    if (mapped != MAP_DONE)
+        return mapped == MAP_TOO_SMALL ? L"not a PE image" : L"cannot open";
+    const wchar_t* why = NULL;
+    ImageView view;
+    if (InitImageView(&view, file.base, file.size)) {
+        RowSink sinks[VIEW_COUNT];
+        for (int v = 0; v < VIEW_COUNT; ++v)
+            sinks[v] = TableSink(&tables[v]);
+        AddSummaryLabels(&sinks[VIEW_SUMMARY], resources);
+        ShowViews(sinks, resources, &view);
+        for (int v = 0; v < VIEW_COUNT; ++v) {
+            if (tables[v].outOfMemory)
+                why = L"out of memory";
+        }
+    } else {
+        why = L"not a PE image";
     }
-    if (options->json)
-        PrintJsonViews(&standardOutput, dialog, file, importer, &options->choice, notFound, first);
-    else
-        PrintTextViews(&standardOutput, dialog, file, importer, &options->choice, notFound);
-    Flush(&standardOutput);
-    return true;
+    UnmapImageFile(&file);
+    return why;
+}
+
+// Reads one file and prints it; false when it was not shown.
+static bool PrintFile(Printer* printer, const wchar_t* file, wchar_t* fullPath, const Options* options,
+                      HMODULE resources, int* notFound)
+{
+    RowTable tables[VIEW_COUNT];
+    for (int v = 0; v < VIEW_COUNT; ++v)
+        InitRowTable(&tables[v], VIEW_COLUMNS[v]);
+    const wchar_t* why = fullPath[0] ? ReadViews(fullPath, resources, tables) : L"path too long";
+    if (why) {
+        Complain(file, why);
+        printer->failure(printer, file, why);
+    } else {
+        wchar_t importer[MAX_PATH];
+        lstrcpyW(importer, PathFindFileNameW(fullPath));
+        // A library is searched for from the file's folder, as in the viewer.
+        PathRemoveFileSpecW(fullPath);
+        SetCurrentDirectoryW(fullPath);
+        PrintViews(printer, file, tables, &options->choice, importer, notFound);
+    }
+    Flush(printer->out);
+    for (int v = 0; v < VIEW_COUNT; ++v)
+        FreeRowTable(&tables[v]);
+    return why == NULL;
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -179,22 +203,24 @@ int wmain(int argc, wchar_t** argv)
         return EXIT_SHOWN;
     }
 
-    InitCommonControls();   // imported from comctl32 by ordinal 17, as by the viewer
-    HWND dialog = CreateHiddenMainDialog(GetResourceModule());
+    HMODULE resources = GetResourceModule();
     wchar_t (*full)[MAX_PATH] = FullPaths(argv, &options);
-    if (!dialog || !full) {
-        fputs("modview-cli: cannot create the viewer's dialog\n", stderr);
+    if (!full) {
+        fputs("modview-cli: out of memory\n", stderr);
         return EXIT_NOT_SHOWN;
     }
+    Printer printer;
+    if (options.json)
+        JsonPrinter(&printer, &standardOutput);
+    else
+        TextPrinter(&printer, &standardOutput);
     int status = EXIT_SHOWN, notFound = 0;
     for (int f = 0; f < options.files; ++f) {
-        if (!PrintFile(dialog, argv[options.fileArgs[f]], full[f], &options, f == 0, &notFound))
+        if (!PrintFile(&printer, argv[options.fileArgs[f]], full[f], &options, resources, &notFound))
             status = EXIT_NOT_SHOWN;
     }
-    if (options.json)
-        PutText(&standardOutput, "\n]\n");
+    printer.end(&printer);
     Flush(&standardOutput);
-    DestroyWindow(dialog);
     HeapFree(GetProcessHeap(), 0, full);
     if (status == EXIT_SHOWN && notFound > 0)
         status = EXIT_NOT_FOUND;

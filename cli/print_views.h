@@ -1,18 +1,41 @@
-// Printing the viewer's seven lists, as the console companion does: the rows
-// are read back from a real (hidden) main dialog after OpenImage, so that
-// they are the very rows the viewer shows.
+// Printing the views of a file, read into tables, through one printer with a
+// text and a JSON form: the views and rows are walked once, here, and each
+// printer only says how a file, a view and a row look.
 #pragma once
 #include <windows.h>
+#include "image/row_table.h"
 #include "output.h"
+#include "view_formats.h"
 
-// The views by the names the command line and the JSON use, in tab order.
-struct ViewName {
-    const char* option;   // --view NAME
-    const char* key;      // its key in the JSON
-    int list;             // the dialog's list control
+// Where a double-click on a library's header row would lead.
+enum Resolution {
+    NOT_ASKED,   // not a library's header row, or no --resolve
+    FOUND,
+    NOT_FOUND,
 };
-const int VIEW_COUNT = 7;
-extern const ViewName VIEWS[VIEW_COUNT];
+
+struct Printer {
+    Output* out;
+    // The JSON printer's place in the document; the text printer needs none.
+    bool anyFile;
+    bool inGroup;
+    bool firstItem;
+    int total;   // the sections' header row, or -1
+    void (*beginFile)(Printer* p, const wchar_t* file);
+    // A file that was not shown, saying why; standing for beginFile to endFile.
+    void (*failure)(Printer* p, const wchar_t* file, const wchar_t* why);
+    void (*beginView)(Printer* p, const ViewFormat* format);
+    // Row `row` of `table`; `path` is where it leads when `resolution` is FOUND.
+    void (*row)(Printer* p, const ViewFormat* format, const RowTable* table, int row, Resolution resolution,
+                const wchar_t* path);
+    void (*endView)(Printer* p, const ViewFormat* format, const RowTable* table);
+    void (*endFile)(Printer* p);
+    // After the last file.
+    void (*end)(Printer* p);
+};
+
+void TextPrinter(Printer* p, Output* out);
+void JsonPrinter(Printer* p, Output* out);
 
 // What is printed of each file.
 struct Choice {
@@ -20,25 +43,9 @@ struct Choice {
     bool resolve;   // add where a double-click would lead for each imported library
 };
 
-// Room for the longest cell a view writes (a string resource of 1,022 units).
-const int CELL_UNITS = 2048;
-
-int RowCount(HWND list);
-int ColumnCount(HWND list);
-bool IsHeaderRow(HWND list, int row);
-// The text of a cell, into CELL_UNITS units.
-void ReadCell(HWND list, int row, int column, wchar_t* text);
-// True for the import lists, whose header rows name libraries.
-bool ListsLibraries(int list);
-// Where a double-click on the library of header row `row` leads, into
-// MAX_PATH units: the API set's host for `importer`, then the search from
-// the current directory. False when not found, which is counted in `notFound`.
-bool ResolveLibrary(HWND list, int row, const wchar_t* importer, wchar_t* path, int* notFound);
-
-// The views of the file shown in `dialog`, named `file` on the command line.
-void PrintTextViews(Output* out, HWND dialog, const wchar_t* file, const wchar_t* importer, const Choice* choice,
-                    int* notFound);
-void PrintJsonViews(Output* out, HWND dialog, const wchar_t* file, const wchar_t* importer, const Choice* choice,
-                    int* notFound, bool first);
-// The object of a file that was not shown, saying why.
-void PrintJsonFailure(Output* out, const wchar_t* file, const wchar_t* why, bool first);
+// The views of a file, named `file` on the command line, from `tables` (by
+// ViewId). With --resolve each library is looked for as a double-click on it
+// would be, for `importer` (the file's name) from the current directory; every
+// library not found is counted in `notFound`.
+void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
+                const wchar_t* importer, int* notFound);

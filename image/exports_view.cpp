@@ -1,6 +1,6 @@
 #include "views.h"
 #include <string.h>
-#include "list_rows.h"
+#include "text_format.h"
 
 // One present slot of the export address table and the row that shows it.
 struct ExportSlot {
@@ -14,26 +14,26 @@ static const DWORD NAME_BYTES_SHOWN = 4 * NAME_UNITS;
 
 // Shows the name at `name` in column 1 of `row`. A name cut by the end of
 // the file is shown as far as it lies inside the file.
-static void SetExportName(HWND list, int row, const ImageView* view, const BYTE* name)
+static void SetExportName(const RowSink* sink, int row, const ImageView* view, const BYTE* name)
 {
     DWORD length = ImageBytesLeft(view, name);
     if (length > NAME_BYTES_SHOWN)
         length = NAME_BYTES_SHOWN;
     wchar_t text[NAME_UNITS];
     AnsiToWide(reinterpret_cast<const char*>(name), length, text, NAME_UNITS);
-    SetCell(list, row, 1, text);
+    SetCell(sink, row, 1, text);
 }
 
 // Inserts row `row` showing the ordinal (nothing for ordinal 0) and, when
 // `name` is not null, the name.
-static void AddExportRow(HWND list, int row, DWORD ordinal, const ImageView* view, const BYTE* name)
+static void AddExportRow(const RowSink* sink, int row, DWORD ordinal, const ImageView* view, const BYTE* name)
 {
     wchar_t number[TEXT_UNITS] = L"";
     if (ordinal != 0)
         FormatHex4(ordinal, number);
-    InsertRow(list, row, number, ROW_PLAIN);
+    InsertRow(sink, row, number, ROW_PLAIN);
     if (name)
-        SetExportName(list, row, view, name);
+        SetExportName(sink, row, view, name);
 }
 
 // Number of `entrySize`-byte entries, up to `declared`, that lie inside the
@@ -64,7 +64,7 @@ static int FindSlotRow(const ExportSlot* slots, int count, DWORD base, DWORD ord
     return -1;
 }
 
-void ShowExports(HWND list, const ImageView* view)
+void ShowExports(const RowSink* sink, const ImageView* view)
 {
     DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
     if (rva == 0)
@@ -100,7 +100,7 @@ void ShowExports(HWND list, const ImageView* view)
         if (address == 0)
             continue;
         DWORD ordinal = dir.Base + j;
-        AddExportRow(list, row, ordinal, view, NULL);
+        AddExportRow(sink, row, ordinal, view, NULL);
         slots[present].ordinal = ordinal;
         slots[present].row = row;
         ++present;
@@ -124,10 +124,10 @@ void ShowExports(HWND list, const ImageView* view)
             const BYTE* name = RvaToPointer(view, nameRva);
             int found = FindSlotRow(slots, present, dir.Base, ordinal);
             if (found < 0) {
-                AddExportRow(list, row, ordinal, view, name);
+                AddExportRow(sink, row, ordinal, view, name);
                 ++row;
             } else if (name) {
-                SetExportName(list, found, view, name);
+                SetExportName(sink, found, view, name);
             }
         }
     }

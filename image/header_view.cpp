@@ -1,8 +1,8 @@
 #include "views.h"
-#include "list_rows.h"
+#include "text_format.h"
 #include "../res/resource.h"
 
-// Rows of the summary list, created once with their labels by the dialog.
+// Rows of the summary, made once with their labels by AddSummaryLabels.
 enum SummaryRow {
     ROW_KIND,
     ROW_PROGRAM,
@@ -20,23 +20,33 @@ enum SummaryRow {
     ROW_HEAP,
 };
 
-static void SetVersion(HWND list, int row, WORD major, WORD minor)
+void AddSummaryLabels(const RowSink* sink, HMODULE resources)
+{
+    for (int id = IDS_SUMMARY_FIRST; id <= IDS_SUMMARY_LAST; ++id) {
+        wchar_t label[TEXT_UNITS] = L"";
+        LoadStringW(resources, id, label, TEXT_UNITS);
+        InsertRow(sink, id - IDS_SUMMARY_FIRST, label, ROW_PLAIN);
+        SetCell(sink, id - IDS_SUMMARY_FIRST, 1, L"");
+    }
+}
+
+static void SetVersion(const RowSink* sink, int row, WORD major, WORD minor)
 {
     wchar_t text[TEXT_UNITS];
     wsprintfW(text, L"%u.%u", major, minor);
-    SetCell(list, row, 1, text);
+    SetCell(sink, row, 1, text);
 }
 
-static void SetReserveCommit(HWND list, int row, ULONGLONG reserve, ULONGLONG commit)
+static void SetReserveCommit(const RowSink* sink, int row, ULONGLONG reserve, ULONGLONG commit)
 {
     wchar_t text[TEXT_UNITS];
     wsprintfW(text, L"0x%I64X / 0x%I64X", reserve, commit);
-    SetCell(list, row, 1, text);
+    SetCell(sink, row, 1, text);
 }
 
 // The link time: seconds since 1970 turned into FILETIME ticks since 1601,
 // shown in local time in the system's long date and time formats.
-static void SetLinkTime(HWND list, DWORD timeDateStamp)
+static void SetLinkTime(const RowSink* sink, DWORD timeDateStamp)
 {
     wchar_t date[TEXT_UNITS] = L"", time[TEXT_UNITS] = L"";
     ULONGLONG ticks = static_cast<ULONGLONG>(timeDateStamp) * 10000000ULL + 116444736000000000ULL;
@@ -50,11 +60,11 @@ static void SetLinkTime(HWND list, DWORD timeDateStamp)
         if (!GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &st, NULL, time, TEXT_UNITS))
             time[0] = L'\0';
     }
-    SetCell(list, ROW_DATE, 1, date);
-    SetCell(list, ROW_TIME, 1, time);
+    SetCell(sink, ROW_DATE, 1, date);
+    SetCell(sink, ROW_TIME, 1, time);
 }
 
-void ShowHeaderSummary(HWND list, HMODULE resources, const ImageView* view)
+void ShowHeaderSummary(const RowSink* sink, HMODULE resources, const ImageView* view)
 {
     wchar_t text[TEXT_UNITS];
 
@@ -64,40 +74,40 @@ void ShowHeaderSummary(HWND list, HMODULE resources, const ImageView* view)
     UINT kind = IDS_KIND_EXE + ((characteristics & IMAGE_FILE_DLL) ? 1 : 0);
     text[0] = L'\0';
     LoadStringW(resources, kind, text, TEXT_UNITS);
-    SetCell(list, ROW_KIND, 1, text);
+    SetCell(sink, ROW_KIND, 1, text);
 
     WORD subsystem = NtWord(view, NT_OPTIONAL(view, Subsystem));
     UINT program = IDS_PROGRAM_GUI + (subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI ? 1 : 0);
     text[0] = L'\0';
     LoadStringW(resources, program, text, TEXT_UNITS);
-    SetCell(list, ROW_PROGRAM, 1, text);
+    SetCell(sink, ROW_PROGRAM, 1, text);
 
-    SetLinkTime(list, NtDword(view, NT_TIME_DATE_STAMP));
+    SetLinkTime(sink, NtDword(view, NT_TIME_DATE_STAMP));
 
     FormatGrouped(view->size, text, TEXT_UNITS);
-    SetCell(list, ROW_SIZE, 1, text);
+    SetCell(sink, ROW_SIZE, 1, text);
 
     // At least eight digits, and all sixteen that a PE32+ base may need.
     wsprintfW(text, L"0x%08I64X", NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
-    SetCell(list, ROW_BASE, 1, text);
+    SetCell(sink, ROW_BASE, 1, text);
 
     wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, SectionAlignment)));
-    SetCell(list, ROW_SECTION_ALIGNMENT, 1, text);
+    SetCell(sink, ROW_SECTION_ALIGNMENT, 1, text);
     wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, FileAlignment)));
-    SetCell(list, ROW_FILE_ALIGNMENT, 1, text);
+    SetCell(sink, ROW_FILE_ALIGNMENT, 1, text);
 
-    SetVersion(list, ROW_SYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorOperatingSystemVersion)),
+    SetVersion(sink, ROW_SYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorOperatingSystemVersion)),
                NtWord(view, NT_OPTIONAL(view, MinorOperatingSystemVersion)));
-    SetVersion(list, ROW_IMAGE_VERSION, NtWord(view, NT_OPTIONAL(view, MajorImageVersion)),
+    SetVersion(sink, ROW_IMAGE_VERSION, NtWord(view, NT_OPTIONAL(view, MajorImageVersion)),
                NtWord(view, NT_OPTIONAL(view, MinorImageVersion)));
-    SetVersion(list, ROW_SUBSYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorSubsystemVersion)),
+    SetVersion(sink, ROW_SUBSYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorSubsystemVersion)),
                NtWord(view, NT_OPTIONAL(view, MinorSubsystemVersion)));
     // The two linker version bytes, major first.
     WORD linker = NtWord(view, NT_OPTIONAL(view, MajorLinkerVersion));
-    SetVersion(list, ROW_LINKER_VERSION, LOBYTE(linker), HIBYTE(linker));
+    SetVersion(sink, ROW_LINKER_VERSION, LOBYTE(linker), HIBYTE(linker));
 
-    SetReserveCommit(list, ROW_STACK, NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackReserve)),
+    SetReserveCommit(sink, ROW_STACK, NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackReserve)),
                      NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackCommit)));
-    SetReserveCommit(list, ROW_HEAP, NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapReserve)),
+    SetReserveCommit(sink, ROW_HEAP, NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapReserve)),
                      NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapCommit)));
 }

@@ -1,21 +1,21 @@
 // Lists 20 and 21: the libraries an image imports and delay-loads, each
 // followed by the functions taken from it, in the order the image stores them.
 #include <string.h>
-#include "list_rows.h"
+#include "text_format.h"
 #include "views.h"
 
 // One list being filled. Its row counter runs across all libraries.
 struct ImportList {
-    HWND list;
+    const RowSink* sink;
     const ImageView* view;
     int row;                    // index of the next row
     DWORD tableBytesLeft;       // table bytes the walk may still read
     wchar_t text[NAME_UNITS];   // every cell is built here
 };
 
-static void StartList(ImportList* out, HWND list, const ImageView* view)
+static void StartList(ImportList* out, const RowSink* sink, const ImageView* view)
 {
-    out->list = list;
+    out->sink = sink;
     out->view = view;
     out->row = 0;
     // Tables of distinct libraries never share bytes, so a well-formed image
@@ -34,11 +34,11 @@ static void ConvertName(ImportList* out, const BYTE* name)
 
 static void AddLibraryRow(ImportList* out, DWORD nameRva)
 {
-    InsertRow(out->list, out->row, NULL, ROW_HEADER);
+    InsertRow(out->sink, out->row, NULL, ROW_HEADER);
     const BYTE* name = RvaToPointer(out->view, nameRva);
     if (name) {
         ConvertName(out, name);
-        SetCell(out->list, out->row, 1, out->text);
+        SetCell(out->sink, out->row, 1, out->text);
     }
     ++out->row;
 }
@@ -74,7 +74,7 @@ static bool AddFunctionRows(ImportList* out, DWORD tableRva, DWORD bias)
 
         if (entry & ordinalFlag) {
             FormatHex4(static_cast<WORD>(entry), out->text);
-            InsertRow(out->list, out->row, out->text, ROW_PLAIN);
+            InsertRow(out->sink, out->row, out->text, ROW_PLAIN);
         } else {
             // IMAGE_IMPORT_BY_NAME: a 16-bit hint, then the name. When the hint
             // cannot be read the row still stands for the entry, with both
@@ -85,11 +85,11 @@ static bool AddFunctionRows(ImportList* out, DWORD tableRva, DWORD bias)
                 WORD hint;
                 ReadWord(view, byName, &hint);
                 FormatHex4(hint, out->text);
-                InsertRow(out->list, out->row, out->text, ROW_PLAIN);
+                InsertRow(out->sink, out->row, out->text, ROW_PLAIN);
                 ConvertName(out, byName + sizeof(WORD));
-                SetCell(out->list, out->row, 1, out->text);
+                SetCell(out->sink, out->row, 1, out->text);
             } else {
-                InsertRow(out->list, out->row, L"", ROW_PLAIN);
+                InsertRow(out->sink, out->row, L"", ROW_PLAIN);
             }
         }
         ++out->row;
@@ -97,13 +97,13 @@ static bool AddFunctionRows(ImportList* out, DWORD tableRva, DWORD bias)
     return true;
 }
 
-void ShowImports(HWND list, const ImageView* view)
+void ShowImports(const RowSink* sink, const ImageView* view)
 {
     DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_IMPORT);
     if (rva == 0)
         return;
     ImportList out;
-    StartList(&out, list, view);
+    StartList(&out, sink, view);
     // Descriptors are read only whole: one cut by the end of the file ends the list.
     const DWORD step = sizeof(IMAGE_IMPORT_DESCRIPTOR);
     for (const BYTE* p = RvaToSpan(view, rva, step); p; p = ImageSpan(view, p + step, step)) {
@@ -120,7 +120,7 @@ void ShowImports(HWND list, const ImageView* view)
     }
 }
 
-void ShowDelayImports(HWND list, const ImageView* view)
+void ShowDelayImports(const RowSink* sink, const ImageView* view)
 {
     DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
     if (rva == 0)
@@ -129,7 +129,7 @@ void ShowDelayImports(HWND list, const ImageView* view)
     // taken from are 32 bits wide.
     DWORD imageBase = static_cast<DWORD>(NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
     ImportList out;
-    StartList(&out, list, view);
+    StartList(&out, sink, view);
     const DWORD step = sizeof(IMAGE_DELAYLOAD_DESCRIPTOR);
     for (const BYTE* p = RvaToSpan(view, rva, step); p; p = ImageSpan(view, p + step, step)) {
         IMAGE_DELAYLOAD_DESCRIPTOR d;

@@ -1,6 +1,6 @@
 #include "resource_dir.h"
 #include <string.h>
-#include "list_rows.h"
+#include "text_format.h"
 
 bool StartResourceWalk(ResourceWalk* walk, const ImageView* view)
 {

@@ -1,6 +1,6 @@
 #include "views.h"
 #include <string.h>
-#include "list_rows.h"
+#include "text_format.h"
 #include "../res/resource.h"
 
 // Attribute letters: the memory attributes first, then the kinds of content.
@@ -26,7 +26,7 @@ static void SectionFlagString(DWORD characteristics, wchar_t* out)
     out[n] = L'\0';
 }
 
-void ShowSections(HWND list, HMODULE resources, const ImageView* view)
+void ShowSections(const RowSink* sink, HMODULE resources, const ImageView* view)
 {
     // Only headers that lie wholly inside the file are listed and summed.
     DWORD count;
@@ -52,10 +52,10 @@ void ShowSections(HWND list, HMODULE resources, const ImageView* view)
         AnsiToWide(reinterpret_cast<const char*>(header.Name), IMAGE_SIZEOF_SHORT_NAME, name,
                    IMAGE_SIZEOF_SHORT_NAME + 1);
 
-        InsertRow(list, row, name, ROW_PLAIN);
-        SetCell(list, row, 1, virtualText);
-        SetCell(list, row, 2, rawText);
-        SetCell(list, row, 3, flags);
+        InsertRow(sink, row, name, ROW_PLAIN);
+        SetCell(sink, row, 1, virtualText);
+        SetCell(sink, row, 2, rawText);
+        SetCell(sink, row, 3, flags);
         ++row;
     }
 
@@ -64,7 +64,7 @@ void ShowSections(HWND list, HMODULE resources, const ImageView* view)
     wchar_t virtualText[TEXT_UNITS], rawText[TEXT_UNITS];
     FormatGrouped(virtualSum, virtualText, TEXT_UNITS);
     FormatGrouped(rawSum, rawText, TEXT_UNITS);
-    InsertRow(list, row, label, ROW_HEADER);
-    SetCell(list, row, 1, virtualText);
-    SetCell(list, row, 2, rawText);
+    InsertRow(sink, row, label, ROW_HEADER);
+    SetCell(sink, row, 1, virtualText);
+    SetCell(sink, row, 2, rawText);
 }

@@ -2,11 +2,12 @@
 // id, under a language header row wherever the language changes.
 #include "views.h"
 #include <string.h>
-#include "list_rows.h"
+#include "text_format.h"
 #include "resource_dir.h"
 
 static const int LANGUAGE_UNITS = 128;
-static const int STRING_UNITS = 1024;
+// A counted string has at most 65,535 units; it is copied whole and terminated.
+static const int STRING_UNITS = 65536;
 
 // How a block's walk ended.
 enum BlockEnd {
@@ -14,18 +15,25 @@ enum BlockEnd {
     VIEW_DONE,    // the data lies outside the file: the view ends here
 };
 
-static void ShowLanguageHeader(HWND list, int* row, DWORD language)
+// The view being filled.
+struct StringRows {
+    const RowSink* sink;
+    int row;         // index of the next row
+    wchar_t* text;   // STRING_UNITS units
+};
+
+static void ShowLanguageHeader(StringRows* rows, DWORD language)
 {
     wchar_t name[LANGUAGE_UNITS];
     if (GetLocaleInfoW(language, LOCALE_SLANGUAGE, name, LANGUAGE_UNITS) == 0)
         LanguageIdText(language, name);
-    InsertRow(list, *row, NULL, ROW_HEADER);
-    SetCell(list, *row, 1, name);
-    ++*row;
+    InsertRow(rows->sink, rows->row, NULL, ROW_HEADER);
+    SetCell(rows->sink, rows->row, 1, name);
+    ++rows->row;
 }
 
 // The counted strings of one language entry's data; ids start at (block - 1) * 16.
-static BlockEnd ShowBlock(HWND list, int* row, ResourceWalk* walk, DWORD block, DWORD dataOffset)
+static BlockEnd ShowBlock(StringRows* rows, ResourceWalk* walk, DWORD block, DWORD dataOffset)
 {
     const ImageView* view = walk->view;
     // Data that no section holds or that starts at or past the end of the
@@ -61,26 +69,54 @@ static BlockEnd ShowBlock(HWND list, int* row, ResourceWalk* walk, DWORD block, 
             return BLOCK_DONE;
         if (!SpendResourceBudget(walk, 2 + 2 * static_cast<DWORD>(units)))
             return VIEW_DONE;
-        // A string of 1024 units or more is shown by its first 1022.
-        wchar_t copy[STRING_UNITS];
-        int take = units < STRING_UNITS ? units : STRING_UNITS - 2;
-        memcpy(copy, text, 2 * take);
-        copy[take] = L'\0';
+        // Counted strings carry no terminator; a NUL among the units ends the text.
+        memcpy(rows->text, text, 2 * static_cast<DWORD>(units));
+        rows->text[units] = L'\0';
         if (id == 0) {
-            InsertRow(list, *row, NULL, ROW_HEADER);
+            InsertRow(rows->sink, rows->row, NULL, ROW_HEADER);
         } else {
             wchar_t number[TEXT_UNITS];
             wsprintfW(number, L"%u", id);
-            InsertRow(list, *row, number, ROW_PLAIN);
+            InsertRow(rows->sink, rows->row, number, ROW_PLAIN);
         }
-        SetCell(list, *row, 1, copy);
-        ++*row;
+        SetCell(rows->sink, rows->row, 1, rows->text);
+        ++rows->row;
         ++id;
     }
     return BLOCK_DONE;
 }
 
-void ShowStringTables(HWND list, const ImageView* view)
+// Only NumberOfIdEntries entries are visited at the block and language
+// levels, from the first: named entries, stored first, are taken for blocks
+// and languages, and as many id entries at the end are left out.
+static void ShowBlocks(StringRows* rows, ResourceWalk* walk, const BYTE* blocks, WORD ids)
+{
+    DWORD previous = 0xFFFFFFFF;   // no language has this id
+    for (DWORD b = 0; b < ids; ++b) {
+        IMAGE_RESOURCE_DIRECTORY_ENTRY blockEntry;
+        if (!ReadResourceEntry(walk, blocks, b, &blockEntry))
+            return;
+        const BYTE* languages = ResourceSubdirectory(walk, blockEntry.OffsetToData);
+        WORD languageNamed, languageIds;
+        if (!ReadResourceCounts(walk, languages, &languageNamed, &languageIds))
+            continue;
+        for (DWORD l = 0; l < languageIds; ++l) {
+            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+            if (!ReadResourceEntry(walk, languages, l, &entry))
+                break;
+            if (!SpendResourceBudget(walk, sizeof entry))
+                return;
+            if (entry.Name != previous) {
+                previous = entry.Name;
+                ShowLanguageHeader(rows, entry.Name);
+            }
+            if (ShowBlock(rows, walk, blockEntry.Name, entry.OffsetToData) == VIEW_DONE)
+                return;
+        }
+    }
+}
+
+void ShowStringTables(const RowSink* sink, const ImageView* view)
 {
     ResourceWalk walk;
     if (!StartResourceWalk(&walk, view))
@@ -89,31 +125,12 @@ void ShowStringTables(HWND list, const ImageView* view)
     WORD named, ids;
     if (!ReadResourceCounts(&walk, blocks, &named, &ids))
         return;
-    int row = 0;
-    DWORD previous = 0xFFFFFFFF;   // no language has this id
-    // Only NumberOfIdEntries entries are visited at the block and language
-    // levels, from the first: named entries, stored first, are taken for
-    // blocks and languages, and as many id entries at the end are left out.
-    for (DWORD b = 0; b < ids; ++b) {
-        IMAGE_RESOURCE_DIRECTORY_ENTRY blockEntry;
-        if (!ReadResourceEntry(&walk, blocks, b, &blockEntry))
-            return;
-        const BYTE* languages = ResourceSubdirectory(&walk, blockEntry.OffsetToData);
-        WORD languageNamed, languageIds;
-        if (!ReadResourceCounts(&walk, languages, &languageNamed, &languageIds))
-            continue;
-        for (DWORD l = 0; l < languageIds; ++l) {
-            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-            if (!ReadResourceEntry(&walk, languages, l, &entry))
-                break;
-            if (!SpendResourceBudget(&walk, sizeof entry))
-                return;
-            if (entry.Name != previous) {
-                previous = entry.Name;
-                ShowLanguageHeader(list, &row, entry.Name);
-            }
-            if (ShowBlock(list, &row, &walk, blockEntry.Name, entry.OffsetToData) == VIEW_DONE)
-                return;
-        }
-    }
+    StringRows rows;
+    rows.sink = sink;
+    rows.row = 0;
+    rows.text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, STRING_UNITS * sizeof(wchar_t)));
+    if (!rows.text)
+        return;
+    ShowBlocks(&rows, &walk, blocks, ids);
+    HeapFree(GetProcessHeap(), 0, rows.text);
 }

@@ -4,7 +4,7 @@
 #include <string.h>
 #include <wchar.h>
 #include <winver.h>
-#include "list_rows.h"
+#include "text_format.h"
 #include "resource_dir.h"
 #include "../res/resource.h"
 
@@ -58,7 +58,7 @@ enum KeyState {
 static const wchar_t UNTOUCHED = 0xFFFF;
 
 struct VersionRows {
-    HWND list;
+    const RowSink* sink;
     HMODULE resources;
     ResourceWalk* walk;
     int row;
@@ -166,7 +166,7 @@ static int ShowString(VersionRows* rows, const BYTE* block, const BlockHeader* h
 {
     const ImageView* view = rows->walk->view;
     KeyLabel(rows, block + 6, header->keyUnits);
-    InsertRow(rows->list, rows->row, rows->label, ROW_PLAIN);
+    InsertRow(rows->sink, rows->row, rows->label, ROW_PLAIN);
     int valueBytes = 0;
     if (header->valueLength != 0) {
         // The walk steps over the text to its terminator, whatever
@@ -181,7 +181,7 @@ static int ShowString(VersionRows* rows, const BYTE* block, const BlockHeader* h
         if (p && shown)
             memcpy(rows->value, p, 2 * shown);
         rows->value[p ? shown : 0] = L'\0';
-        SetCell(rows->list, rows->row, 1, rows->value);
+        SetCell(rows->sink, rows->row, 1, rows->value);
         valueBytes = static_cast<int>(2 * units) + 2;
         SpendResourceBudget(rows->walk, 2 * units + 2);
     }
@@ -233,8 +233,8 @@ static void ShowVersionLanguage(VersionRows* rows, const IMAGE_RESOURCE_DIRECTOR
     wchar_t language[LANGUAGE_UNITS];
     if (VerLanguageNameW(entry->Name, language, LANGUAGE_UNITS) == 0)
         LanguageIdText(entry->Name, language);
-    InsertRow(rows->list, rows->row, rows->languageLabel, ROW_HEADER);
-    SetCell(rows->list, rows->row, 1, language);
+    InsertRow(rows->sink, rows->row, rows->languageLabel, ROW_HEADER);
+    SetCell(rows->sink, rows->row, 1, language);
     ++rows->row;
 
     IMAGE_RESOURCE_DATA_ENTRY data;
@@ -245,7 +245,7 @@ static void ShowVersionLanguage(VersionRows* rows, const IMAGE_RESOURCE_DIRECTOR
         ShowVersionRoot(rows, root);
 }
 
-void ShowVersionInfo(HWND list, HMODULE resources, const ImageView* view)
+void ShowVersionInfo(const RowSink* sink, HMODULE resources, const ImageView* view)
 {
     ResourceWalk walk;
     if (!StartResourceWalk(&walk, view))
@@ -256,7 +256,7 @@ void ShowVersionInfo(HWND list, HMODULE resources, const ImageView* view)
         return;
     // The label and value buffers live here, once, not in every level of the recursion.
     VersionRows rows;
-    rows.list = list;
+    rows.sink = sink;
     rows.resources = resources;
     rows.walk = &walk;
     rows.row = 0;

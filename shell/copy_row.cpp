@@ -1,5 +1,5 @@
 #include "copy_row.h"
-#include "../image/list_rows.h"
+#include "list_sink.h"
 
 // Room for one cell: the longest text any view stores (a version value, at
 // most 32767 units) fits whole.

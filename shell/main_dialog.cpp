@@ -3,10 +3,12 @@
 #include <shellapi.h>
 #include <string.h>
 #include "copy_row.h"
+#include "list_sink.h"
 #include "open_file.h"
+#include "open_image.h"
 #include "resource_module.h"
-#include "../image/list_rows.h"
-#include "../image/open_image.h"
+#include "../image/text_format.h"
+#include "../image/views.h"
 #include "../res/resource.h"
 
 struct ColumnLayout {
@@ -83,17 +85,6 @@ static void AddColumns(HWND dialog, HMODULE resources)
     }
 }
 
-static void AddSummaryLabels(HWND dialog, HMODULE resources)
-{
-    HWND list = GetDlgItem(dialog, IDC_LIST_SUMMARY);
-    for (int id = IDS_SUMMARY_FIRST; id <= IDS_SUMMARY_LAST; ++id) {
-        wchar_t label[TEXT_UNITS];
-        LoadStringW(resources, id, label, TEXT_UNITS);
-        InsertRow(list, id - IDS_SUMMARY_FIRST, label, ROW_PLAIN);
-        SetCell(list, id - IDS_SUMMARY_FIRST, 1, L"");
-    }
-}
-
 static void OpenCommandLineFile(HWND dialog)
 {
     int count = 0;
@@ -116,7 +107,9 @@ void InitMainDialog(HWND dialog, bool openCommandLine)
     HMODULE resources = GetResourceModule();
     AddTabs(dialog, resources);
     AddColumns(dialog, resources);
-    AddSummaryLabels(dialog, resources);
+    ListSink summary = { GetDlgItem(dialog, IDC_LIST_SUMMARY), false };
+    RowSink summarySink = ListRowSink(&summary);
+    AddSummaryLabels(&summarySink, resources);
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
         SendDlgItemMessageW(dialog, id, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                             LVS_EX_FULLROWSELECT);

@@ -3,10 +3,10 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlwapi.h>
-#include "api_set.h"
 #include "resource_module.h"
-#include "../image/list_rows.h"
-#include "../image/open_image.h"
+#include "find_library.h"
+#include "list_sink.h"
+#include "open_image.h"
 #include "../res/resource.h"
 
 void BuildOpenFilter(HMODULE resources, wchar_t* filter)
@@ -52,19 +52,6 @@ void OpenDroppedImage(HWND dialog, HDROP drop)
     DragFinish(drop);
     if (fits)
         OpenImage(dialog, path);
-}
-
-bool FindLibrary(const wchar_t* name, const wchar_t* importer, wchar_t* found)
-{
-    // An API set names no file: the loader loads its host, so that is searched for.
-    wchar_t host[MAX_PATH];
-    if (IsApiSetName(name) && ResolveApiSet(name, importer, host, MAX_PATH))
-        name = host;
-    // The search's result counts the units it needed: zero means not found, and
-    // MAX_PATH or more means the full path did not fit, which must open nothing
-    // rather than a cut path.
-    DWORD length = SearchPathW(NULL, name, NULL, MAX_PATH, found, NULL);
-    return length > 0 && length < MAX_PATH;
 }
 
 static LPARAM RowMarkerOf(HWND list, int row)

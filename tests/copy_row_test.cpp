@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <commctrl.h>
-#include "image/list_rows.h"
+#include "shell/list_sink.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
 #include "viewer_dialog.h"

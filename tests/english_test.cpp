@@ -5,7 +5,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <commctrl.h>
-#include "image/list_rows.h"
+#include "image/text_format.h"
+#include "shell/list_sink.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"

@@ -1,7 +1,7 @@
 #include "guarded_image.h"
 #include <commctrl.h>
 #include <string.h>
-#include "image/open_image.h"
+#include "shell/open_image.h"
 #include "res/resource.h"
 
 bool ShowGuarded(HWND dialog, const std::vector<BYTE>& bytes, bool atEnd)

@@ -8,7 +8,7 @@
 #include <functional>
 #include "guarded_image.h"
 #include "image/image_view.h"
-#include "image/list_rows.h"
+#include "shell/list_sink.h"
 #include "pe_builder.h"
 #include "thread_time.h"
 #include "res/resource.h"

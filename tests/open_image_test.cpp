@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
-#include "image/list_rows.h"
+#include "shell/list_sink.h"
 #include "pe_builder.h"
 #include "res/resource.h"
 #include "viewer_dialog.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include "image/image_view.h"
-#include "image/list_rows.h"
+#include "shell/list_sink.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
 #include "res/resource.h"

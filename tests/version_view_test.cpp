@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <algorithm>
-#include "image/open_image.h"
+#include "shell/open_image.h"
 #include "image/resource_dir.h"
 #include "remote_viewer.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 #include "viewer_dialog.h"
 #include <commctrl.h>
 #include "pe_builder.h"
-#include "image/open_image.h"
+#include "shell/open_image.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 

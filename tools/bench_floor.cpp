@@ -1,6 +1,6 @@
 #include "bench_floor.h"
 #include <commctrl.h>
-#include "image/list_rows.h"
+#include "shell/list_sink.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "tools/bench_timing.h"

@@ -1,22 +1,25 @@
 #include "bench_lists.h"
 #include "image/image_view.h"
 #include "image/views.h"
+#include "shell/list_sink.h"
 #include "shell/main_dialog.h"
 #include "shell/resource_module.h"
 #include "tools/bench_timing.h"
 #include "tools/hidden_dialog.h"
 
-// Runs the filler of list `id` on its own.
+// Runs the filler of list `id` on its own, into the list as the viewer does.
 static void Fill(HWND list, int id, HMODULE resources, const ImageView* view)
 {
+    ListSink context = { list, id == IDC_LIST_STRINGS };
+    RowSink sink = ListRowSink(&context);
     switch (id) {
-    case IDC_LIST_IMPORTS: ShowImports(list, view); break;
-    case IDC_LIST_DELAY: ShowDelayImports(list, view); break;
-    case IDC_LIST_EXPORTS: ShowExports(list, view); break;
-    case IDC_LIST_SECTIONS: ShowSections(list, resources, view); break;
-    case IDC_LIST_SUMMARY: ShowHeaderSummary(list, resources, view); break;
-    case IDC_LIST_VERSION: ShowVersionInfo(list, resources, view); break;
-    case IDC_LIST_STRINGS: ShowStringTables(list, view); break;
+    case IDC_LIST_IMPORTS: ShowImports(&sink, view); break;
+    case IDC_LIST_DELAY: ShowDelayImports(&sink, view); break;
+    case IDC_LIST_EXPORTS: ShowExports(&sink, view); break;
+    case IDC_LIST_SECTIONS: ShowSections(&sink, resources, view); break;
+    case IDC_LIST_SUMMARY: ShowHeaderSummary(&sink, resources, view); break;
+    case IDC_LIST_VERSION: ShowVersionInfo(&sink, resources, view); break;
+    case IDC_LIST_STRINGS: ShowStringTables(&sink, view); break;
     }
 }
 

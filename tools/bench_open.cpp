@@ -21,7 +21,7 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
-#include "image/open_image.h"
+#include "shell/open_image.h"
 #include "res/resource.h"
 #include "tests/pe_builder.h"
 #include "tools/bench_floor.h"

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 #include "image/image_view.h"
-#include "image/open_image.h"
+#include "shell/open_image.h"
 #include "res/resource.h"
 #include "tests/pe_builder.h"
 #include "tests/thread_time.h"

@@ -1,41 +1,4 @@
-#include "list_rows.h"
-#include <commctrl.h>
-
-void InsertRow(HWND list, int index, const wchar_t* text, RowMarker marker)
-{
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM | (text ? LVIF_TEXT : 0);
-    item.iItem = index;
-    item.pszText = const_cast<wchar_t*>(text);
-    item.lParam = marker;
-    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-void SetCell(HWND list, int row, int column, const wchar_t* text)
-{
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text);
-    SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-int GetCell(HWND list, int row, int column, wchar_t* out, int units)
-{
-    if (units <= 0)
-        return 0;
-    out[0] = L'\0';
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = out;
-    item.cchTextMax = units;
-    int length = static_cast<int>(SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-    if (length < 0 || length >= units)
-        length = units - 1;
-    out[length] = L'\0';
-    return length;
-}
+#include "text_format.h"
 
 void AnsiToWide(const char* text, DWORD length, wchar_t* out, int units)
 {

@@ -1,0 +1,108 @@
+#include "row_table.h"
+#include <string.h>
+
+// Grows a block to hold at least `needed` items of `itemSize` bytes, at least
+// doubling it; false when that cannot be had.
+static bool Grow(void** block, SIZE_T* room, SIZE_T needed, SIZE_T itemSize)
+{
+    if (needed <= *room)
+        return true;
+    SIZE_T wanted = *room < 64 ? 64 : *room;
+    while (wanted < needed) {
+        if (wanted > static_cast<SIZE_T>(-1) / 2)
+            return false;
+        wanted *= 2;
+    }
+    if (wanted > static_cast<SIZE_T>(-1) / itemSize)
+        return false;
+    HANDLE heap = GetProcessHeap();
+    void* grown = *block ? HeapReAlloc(heap, 0, *block, wanted * itemSize) : HeapAlloc(heap, 0, wanted * itemSize);
+    if (!grown)
+        return false;
+    *block = grown;
+    *room = wanted;
+    return true;
+}
+
+// Keeps a copy of `text`; its cell value, or 0 when it could not be kept.
+static SIZE_T KeepText(RowTable* table, const wchar_t* text)
+{
+    SIZE_T units = wcslen(text) + 1;
+    void* block = table->text;
+    if (units > static_cast<SIZE_T>(-1) - table->textUsed
+        || !Grow(&block, &table->textRoom, table->textUsed + units, sizeof(wchar_t))) {
+        table->outOfMemory = true;
+        return 0;
+    }
+    table->text = static_cast<wchar_t*>(block);
+    memcpy(table->text + table->textUsed, text, units * sizeof(wchar_t));
+    table->textUsed += units;
+    return table->textUsed - units + 1;
+}
+
+static void InsertTableRow(void* context, int row, const wchar_t* text, RowMarker marker)
+{
+    RowTable* table = static_cast<RowTable*>(context);
+    SIZE_T room = static_cast<SIZE_T>(table->rowRoom);
+    void* block = table->row;
+    if (table->rows == 0x7FFFFFFF || !Grow(&block, &room, static_cast<SIZE_T>(table->rows) + 1, sizeof(TableRow))
+        || room > 0x7FFFFFFF) {
+        table->outOfMemory = true;
+        return;
+    }
+    table->row = static_cast<TableRow*>(block);
+    table->rowRoom = static_cast<int>(room);
+    // As in a list control: an index past the end appends.
+    if (row < 0 || row > table->rows)
+        row = table->rows;
+    memmove(&table->row[row + 1], &table->row[row], (table->rows - row) * sizeof(TableRow));
+    ++table->rows;
+    TableRow* added = &table->row[row];
+    ZeroMemory(added, sizeof *added);
+    added->marker = marker;
+    if (text)
+        added->cells[0] = KeepText(table, text);
+}
+
+static void SetTableCell(void* context, int row, int column, const wchar_t* text)
+{
+    RowTable* table = static_cast<RowTable*>(context);
+    if (row < 0 || row >= table->rows || column < 0 || column >= table->columns)
+        return;
+    // A cell set again keeps only its last text; the earlier one stays unused.
+    table->row[row].cells[column] = KeepText(table, text);
+}
+
+void InitRowTable(RowTable* table, int columns)
+{
+    ZeroMemory(table, sizeof *table);
+    table->columns = columns < TABLE_COLUMNS ? columns : TABLE_COLUMNS;
+}
+
+void FreeRowTable(RowTable* table)
+{
+    if (table->row)
+        HeapFree(GetProcessHeap(), 0, table->row);
+    if (table->text)
+        HeapFree(GetProcessHeap(), 0, table->text);
+    InitRowTable(table, table->columns);
+}
+
+RowSink TableSink(RowTable* table)
+{
+    RowSink sink = { table, InsertTableRow, SetTableCell };
+    return sink;
+}
+
+RowMarker TableMarker(const RowTable* table, int row)
+{
+    return row >= 0 && row < table->rows ? table->row[row].marker : ROW_PLAIN;
+}
+
+const wchar_t* TableCell(const RowTable* table, int row, int column)
+{
+    if (row < 0 || row >= table->rows || column < 0 || column >= table->columns)
+        return L"";
+    SIZE_T cell = table->row[row].cells[column];
+    return cell ? table->text + cell - 1 : L"";
+}
