@@ -149,15 +149,4 @@ static void End(Printer* p)
     PutText(p->out, "\n]\n");
 }
 
-void JsonPrinter(Printer* p, Output* out)
-{
-    ZeroMemory(p, sizeof *p);
-    p->out = out;
-    p->beginFile = BeginFile;
-    p->failure = Failure;
-    p->beginView = BeginView;
-    p->row = Row;
-    p->endView = EndView;
-    p->endFile = EndFile;
-    p->end = End;
-}
+const PrinterForm JSON_FORM = { BeginFile, Failure, BeginView, Row, EndView, EndFile, End };

@@ -174,7 +174,7 @@ static bool PrintFile(Printer* printer, const wchar_t* file, wchar_t* fullPath, 
     const wchar_t* why = fullPath[0] ? ReadViews(fullPath, resources, tables) : L"path too long";
     if (why) {
         Complain(file, why);
-        printer->failure(printer, file, why);
+        printer->form->failure(printer, file, why);
     } else {
         wchar_t importer[MAX_PATH];
         lstrcpyW(importer, PathFindFileNameW(fullPath));
@@ -209,17 +209,15 @@ int wmain(int argc, wchar_t** argv)
         fputs("modview-cli: out of memory\n", stderr);
         return EXIT_NOT_SHOWN;
     }
-    Printer printer;
-    if (options.json)
-        JsonPrinter(&printer, &standardOutput);
-    else
-        TextPrinter(&printer, &standardOutput);
+    Printer printer = {};
+    printer.form = options.json ? &JSON_FORM : &TEXT_FORM;
+    printer.out = &standardOutput;
     int status = EXIT_SHOWN, notFound = 0;
     for (int f = 0; f < options.files; ++f) {
         if (!PrintFile(&printer, argv[options.fileArgs[f]], full[f], &options, resources, &notFound))
             status = EXIT_NOT_SHOWN;
     }
-    printer.end(&printer);
+    printer.form->end(&printer);
     Flush(&standardOutput);
     HeapFree(GetProcessHeap(), 0, full);
     if (status == EXIT_SHOWN && notFound > 0)

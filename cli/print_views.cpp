@@ -4,13 +4,13 @@
 void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
                 const wchar_t* importer, int* notFound)
 {
-    p->beginFile(p, file);
+    p->form->beginFile(p, file);
     for (int v = 0; v < VIEW_COUNT; ++v) {
         if (!choice->shown[v])
             continue;
         const ViewFormat* format = &VIEW_FORMATS[v];
         const RowTable* table = &tables[format->id];
-        p->beginView(p, format);
+        p->form->beginView(p, format);
         for (int r = 0; r < table->rows; ++r) {
             Resolution resolution = NOT_ASKED;
             wchar_t path[MAX_PATH] = L"";
@@ -19,9 +19,9 @@ void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUN
                 if (resolution == NOT_FOUND)
                     ++*notFound;
             }
-            p->row(p, format, table, r, resolution, path);
+            p->form->row(p, format, table, r, resolution, path);
         }
-        p->endView(p, format, table);
+        p->form->endView(p, format, table);
     }
-    p->endFile(p);
+    p->form->endFile(p);
 }

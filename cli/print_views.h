@@ -14,13 +14,10 @@ enum Resolution {
     NOT_FOUND,
 };
 
-struct Printer {
-    Output* out;
-    // The JSON printer's place in the document; the text printer needs none.
-    bool anyFile;
-    bool inGroup;
-    bool firstItem;
-    int total;   // the sections' header row, or -1
+struct Printer;
+
+// How a file, a view and a row look in one form of output.
+struct PrinterForm {
     void (*beginFile)(Printer* p, const wchar_t* file);
     // A file that was not shown, saying why; standing for beginFile to endFile.
     void (*failure)(Printer* p, const wchar_t* file, const wchar_t* why);
@@ -34,8 +31,18 @@ struct Printer {
     void (*end)(Printer* p);
 };
 
-void TextPrinter(Printer* p, Output* out);
-void JsonPrinter(Printer* p, Output* out);
+extern const PrinterForm TEXT_FORM;
+extern const PrinterForm JSON_FORM;
+
+struct Printer {
+    const PrinterForm* form;
+    Output* out;
+    // The JSON form's place in the document; the text form needs none.
+    bool anyFile;
+    bool inGroup;
+    bool firstItem;
+    int total;   // the sections' header row, or -1
+};
 
 // What is printed of each file.
 struct Choice {

@@ -39,15 +39,4 @@ static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int
 static void EndView(Printer*, const ViewFormat*, const RowTable*) {}
 static void Nothing(Printer*) {}
 
-void TextPrinter(Printer* p, Output* out)
-{
-    ZeroMemory(p, sizeof *p);
-    p->out = out;
-    p->beginFile = BeginFile;
-    p->failure = Failure;
-    p->beginView = BeginView;
-    p->row = Row;
-    p->endView = EndView;
-    p->endFile = Nothing;
-    p->end = Nothing;
-}
+const PrinterForm TEXT_FORM = { BeginFile, Failure, BeginView, Row, EndView, Nothing, Nothing };

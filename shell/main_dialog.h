@@ -2,11 +2,11 @@
 #include <windows.h>
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Creation parameter for a caller that opens files itself (the console
-// companion), whose command line names no file for the dialog to open.
+// Creation parameter for a caller that opens files itself (the benchmark, the
+// fuzzer), whose command line names no file for the dialog to open.
 const LPARAM DIALOG_NO_COMMAND_LINE = 1;
 // The main dialog from `resources`, for a program that reads its lists
-// without showing them (the console companion, the tools): created from a copy
+// without showing them (the tools): created from a copy
 // of the template that is neither visible nor brought to the foreground, with
 // DIALOG_NO_COMMAND_LINE. NULL when it cannot be created.
 HWND CreateHiddenMainDialog(HMODULE resources);

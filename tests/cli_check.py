@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Checks modview-cli from outside, as a script would use it: exit codes and
-messages for a table of command lines, and JSON that Python's json module
-reads for every Wine module and every file the test suite wrote (the hostile
-catalogue among them). Exit status 0 when everything holds."""
+messages for a table of command lines, long cells printed whole, and JSON
+that Python's json module reads for every Wine module and every file the test
+suite wrote (the hostile catalogue among them). Every run is without a
+display, in a Wine prefix of its own that never had one, as on a build
+machine. Exit status 0 when everything holds."""
 import argparse, glob, json, os, shutil, subprocess, sys
 
 WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
@@ -13,12 +15,35 @@ def winepath(path):
     return 'Z:' + os.path.abspath(path).replace('/', '\\')
 
 
-def run(args, cli, files_args):
+def windowless_env(args):
+    env = dict(os.environ)
+    for name in ('DISPLAY', 'WAYLAND_DISPLAY'):
+        env.pop(name, None)
+    env['WINEPREFIX'] = args.prefix
     # Wine reads the command line in the locale's encoding: names outside
     # ASCII need a UTF-8 one.
-    env = dict(os.environ)
     env.setdefault('LANG', 'C.UTF-8')
-    out = subprocess.run([args.wine, cli] + files_args, capture_output=True, timeout=600, env=env)
+    return env
+
+
+def start_prefix(args):
+    """Makes the prefix without a display and starts its wineserver and
+    services with their output going nowhere: started by a captured run, they
+    would hold its pipes open."""
+    env = windowless_env(args)
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    subprocess.run([args.make_prefix, args.prefix], check=True, **quiet)
+    subprocess.run(['wineserver', '-p'], check=True, **quiet)
+    subprocess.run([args.wine, 'cmd', '/c', 'exit'], **quiet)
+
+
+def stop_prefix(args):
+    subprocess.run(['wineserver', '-k'], env=windowless_env(args), stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def run(args, cli, files_args):
+    out = subprocess.run([args.wine, cli] + files_args, capture_output=True, timeout=600, env=windowless_env(args))
     return out.returncode, out.stdout.decode('utf-8'), out.stderr.decode('utf-8', errors='replace')
 
 
@@ -104,11 +129,41 @@ def check_table(args, small, missing, long_path, unicode):
     return failures
 
 
+def suite_folders(args):
+    return glob.glob(os.path.join(args.suite_prefix, 'drive_c/users/*/Temp/modview-tests'))
+
+
+def check_long_cells(args):
+    """A string of 4,096 units and a version value of 32,600 (the viewer
+    shows the string cut) come out whole in text and in JSON."""
+    files = [os.path.join(f, 'long-cells.dll') for f in suite_folders(args)]
+    if not files or not os.path.isfile(files[0]):
+        print('FAIL long-cells.dll not written by the suite: run modview_tests first')
+        return 1
+    path = [winepath(files[0])]
+    problems = []
+    code, text, err = run(args, args.cli, ['--view', 'version,strings'] + path)
+    lengths = sorted(len(line.split('\t')[2]) for line in text.splitlines() if line.startswith('0\t'))
+    if code != 0 or lengths != [4096, 32600]:
+        problems.append('text: exit %d, value lengths %r' % (code, lengths))
+    code, out, err = run(args, args.cli, ['--json', '--view', 'version,strings'] + path)
+    try:
+        document = json.loads(out)[0]
+        lengths = [len(document['version'][0]['values'][0]['value']), len(document['strings'][0]['strings'][0]['text'])]
+    except (ValueError, KeyError, IndexError) as e:
+        lengths = str(e)
+    if code != 0 or lengths != [32600, 4096]:
+        problems.append('JSON: exit %d, value lengths %r' % (code, lengths))
+    print('%s long cells whole' % ('FAIL' if problems else 'ok  '))
+    for p in problems:
+        print('    ' + p)
+    return bool(problems)
+
+
 def check_json(args):
     """Every file through --json, in batches of a hundred per process."""
-    prefix = os.environ.get('WINEPREFIX', '')
     files = sorted(glob.glob(os.path.join(WINE_MODULES, '*')))
-    written = glob.glob(os.path.join(prefix, 'drive_c/users/*/Temp/modview-tests'))
+    written = suite_folders(args)
     for folder in written:
         files += sorted(p for p in glob.glob(os.path.join(folder, '**'), recursive=True) if os.path.isfile(p))
     failures = objects = 0
@@ -136,9 +191,16 @@ def main():
     parser.add_argument('--cli', required=True, help='path of modview-cli.exe')
     parser.add_argument('--wine', default='wine', help='command that runs a Windows program')
     parser.add_argument('--scratch', required=True, help='a folder this script may empty and fill')
+    parser.add_argument('--prefix', required=True, help='the Wine prefix of these runs, made without a display')
+    parser.add_argument('--make-prefix', required=True, help='the script that makes a Wine prefix')
+    parser.add_argument('--suite-prefix', required=True, help='the Wine prefix in which the test suite wrote its files')
     args = parser.parse_args()
     args.scratch = os.path.abspath(args.scratch)
-    failed = check_table(args, *make_files(args.scratch)) + check_json(args)
+    start_prefix(args)
+    try:
+        failed = check_table(args, *make_files(args.scratch)) + check_long_cells(args) + check_json(args)
+    finally:
+        stop_prefix(args)
     return 1 if failed else 0
 
 

@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include <string.h>
 #include "shell/open_image.h"
+#include "image/row_table.h"
 #include "res/resource.h"
 
 bool ShowGuarded(HWND dialog, const std::vector<BYTE>& bytes, bool atEnd)
@@ -30,4 +31,35 @@ bool ShowGuarded(HWND dialog, const std::vector<BYTE>& bytes, bool atEnd)
         SendDlgItemMessageW(dialog, id, WM_SETREDRAW, TRUE, 0);
     VirtualFree(region, 0, MEM_RELEASE);
     return shown;
+}
+
+bool TableRowLines(const std::vector<BYTE>& bytes, std::vector<std::wstring> lines[VIEW_COUNT])
+{
+    ImageView view;
+    if (!InitImageView(&view, bytes.data(), static_cast<DWORD>(bytes.size())))
+        return false;
+    HMODULE resources = GetModuleHandleW(NULL);
+    RowTable tables[VIEW_COUNT];
+    RowSink sinks[VIEW_COUNT];
+    for (int v = 0; v < VIEW_COUNT; ++v) {
+        InitRowTable(&tables[v], VIEW_COLUMNS[v]);
+        sinks[v] = TableSink(&tables[v]);
+    }
+    AddSummaryLabels(&sinks[VIEW_SUMMARY], resources);
+    ShowViews(sinks, resources, &view);
+    for (int v = 0; v < VIEW_COUNT; ++v) {
+        lines[v].clear();
+        for (int r = 0; r < tables[v].rows; ++r) {
+            std::wstring line = std::to_wstring(TableMarker(&tables[v], r));
+            for (int c = 0; c < VIEW_COLUMNS[v]; ++c) {
+                std::wstring cell = TableCell(&tables[v], r, c);
+                if (v == VIEW_STRINGS && cell.size() >= 1024)
+                    cell.resize(1022);
+                line += L"|" + cell;
+            }
+            lines[v].push_back(line);
+        }
+        FreeRowTable(&tables[v]);
+    }
+    return true;
 }

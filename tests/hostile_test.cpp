@@ -345,6 +345,12 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
         std::vector<std::wstring> opened[LIST_COUNT];
         for (int i = 0; i < LIST_COUNT; ++i)
             opened[i] = RowLines(ViewerList(dialog, IDC_LIST_FIRST + i));
+        // The console companion's tables hold the rows the lists hold.
+        std::vector<std::wstring> tabled[VIEW_COUNT];
+        if (TableRowLines(bytes, tabled)) {
+            for (int i = 0; i < LIST_COUNT; ++i)
+                EXPECT_EQ(opened[i], tabled[i]) << h.name << " table " << i;
+        }
         for (bool atEnd : { true, false }) {
             ShowGuarded(dialog, bytes, atEnd);
             // Both roads see the same bytes, so they must show the same rows.

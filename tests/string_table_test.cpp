@@ -150,6 +150,24 @@ TEST_F(StringTableTest, SizeBoundsEachBlock)
     EXPECT_EQ(expected, Rows(pe.Build()));
 }
 
+// A string of 4,096 units and the longest version value a block can hold:
+// the viewer cuts the string to 1,022 units and shows the value whole. The
+// file stays for the console companion's check, which prints both whole.
+TEST_F(StringTableTest, LongCellsFile)
+{
+    const std::wstring text(4096, L's'), value(32600, L'v');
+    VersionNode info = VersionInfo({ VersionTable(L"040904B0", { VersionString(L"Comments", value) }) });
+    PeBuilder pe;
+    pe.AddDataSection(0x1000, 0x20000);
+    PutResources(&pe, {
+        Strings({ Block(1, { ResourceLanguage{ ENGLISH_US, StringBlock({ L"", text }) } }) }),
+        SingleResource(16, 1, ENGLISH_US, VersionBytes(info)),   // RT_VERSION
+    });
+    OpenBytesInViewer(dialog, pe.Build(), L"long-cells.dll");
+    EXPECT_EQ(text.substr(0, 1022), CellText(ViewerList(dialog, IDC_LIST_STRINGS), 1, 1));
+    EXPECT_EQ(value, CellText(ViewerList(dialog, IDC_LIST_VERSION), 1, 1));
+}
+
 TEST_F(StringTableTest, UnresolvedDataEndsTheView)
 {
     ResourceType strings = Strings({

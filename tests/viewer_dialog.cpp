@@ -43,11 +43,13 @@ int ColumnCount(HWND list)
 
 std::wstring CellText(HWND list, int row, int column)
 {
-    wchar_t text[2048] = {};
+    // Room for the longest cell, a version value.
+    static wchar_t text[32768];
+    text[0] = L'\0';
     LVITEMW item = {};
     item.iSubItem = column;
     item.pszText = text;
-    item.cchTextMax = 2048;
+    item.cchTextMax = 32768;
     SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
     return text;
 }
