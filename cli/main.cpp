@@ -137,7 +137,7 @@ static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
     return full;
 }
 
-// Reads the views of the image in `file` into `tables`; null when they are
+// Reads the views of the image at `path` into `tables`; null when they are
 // all there, else why the file is not shown.
 static const wchar_t* ReadViews(const wchar_t* path, HMODULE resources, RowTable tables[VIEW_COUNT])
 {
