@@ -60,7 +60,7 @@ static void BeginView(Printer* p, const ViewFormat* format)
 
 // A header row opens a group named by its column 1; rows above the first
 // header, which no view writes, form a group without a name.
-static void GroupRow(Printer* p, const ViewFormat* format, const RowTable* table, int row, Resolution resolution,
+static void GroupRow(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
                      const wchar_t* path)
 {
     bool header = TableMarker(table, row) == ROW_HEADER;
@@ -71,10 +71,10 @@ static void GroupRow(Printer* p, const ViewFormat* format, const RowTable* table
             PutJsonString(p->out, TableCell(table, row, 1));
         else
             PutText(p->out, "null");
-        if (resolution != NOT_ASKED) {
+        if (resolution != PATH_NOT_ASKED) {
             PutText(p->out, ", ");
             PutKey(p->out, "path");
-            if (resolution == FOUND)
+            if (resolution == PATH_FOUND)
                 PutJsonString(p->out, path);
             else
                 PutText(p->out, "null");
@@ -93,7 +93,7 @@ static void GroupRow(Printer* p, const ViewFormat* format, const RowTable* table
     PutObject(p->out, table, row, format->fields, format->fieldCount);
 }
 
-static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int row, Resolution resolution,
+static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
                 const wchar_t* path)
 {
     bool header = TableMarker(table, row) == ROW_HEADER;

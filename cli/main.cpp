@@ -6,20 +6,25 @@
 #include <io.h>
 #include <shlwapi.h>
 #include <stdio.h>
+#include "print_deps.h"
 #include "print_views.h"
 #include "image/image_file.h"
 #include "shell/resource_module.h"
+#include "shell/system_facts.h"
 
 enum ExitCode {
     EXIT_SHOWN = 0,
     EXIT_NOT_SHOWN = 1,   // a file could not be opened or is not a PE image
     EXIT_USAGE = 2,
-    EXIT_NOT_FOUND = 3,   // with --resolve, a library was not found
+    EXIT_NOT_FOUND = 3,   // with --resolve, a library was not found; with --deps,
+                          // a library or function needed at start
 };
 
 static const char USAGE[] =
     "Usage: modview-cli [--json] [--resolve] [--view NAME[,NAME...]] FILE...\n"
-    "Prints what modview shows of each PE file (EXE, DLL, CPL, SCR, MUI, OCX), as UTF-8.\n"
+    "       modview-cli --deps [--missing] [--json] [--path DIR]... FILE...\n"
+    "Prints what modview shows of each PE file (EXE, DLL, CPL, SCR, MUI, OCX), as UTF-8;\n"
+    "with --deps, the libraries the Windows loader would load for it.\n"
     "\n"
     "  --view NAMES  only these views, separated by commas: imports, delay-imports,\n"
     "                exports, sections, summary, version, strings (default: all)\n"
@@ -27,13 +32,22 @@ static const char USAGE[] =
     "                (default: text, a line per row, cells separated by tabs)\n"
     "  --resolve     add, for every imported library, the path that a double-click\n"
     "                in modview would open, or \"not found\"\n"
+    "  --deps        every library of the file's closure once, as an indented tree:\n"
+    "                how it is found and where, the imported functions it lacks,\n"
+    "                the libraries its exports forward to; delay-loaded ones marked\n"
+    "  --missing     with --deps, only what is missing\n"
+    "  --path DIR    with --deps and --resolve, search DIR too, after the system's\n"
+    "                folders and PATH (may be repeated)\n"
     "  --help        this text\n"
     "\n"
     "Exit status: 0 every file was shown; 1 a file could not be opened or is not a\n"
-    "PE image; 2 bad usage; 3 with --resolve, a library was not found.\n";
+    "PE image; 2 bad usage; 3 with --resolve, a library was not found; with --deps,\n"
+    "a library or function needed at start is missing (delay-loaded ones do not count).\n";
 
 struct Options {
     bool json, help;
+    bool deps, onlyMissing;
+    wchar_t* added;   // --path folders, each terminated, ending with an empty one
     Choice choice;
     int* fileArgs;   // the argv index of each file named
     int files;
@@ -80,11 +94,28 @@ static bool ChooseViews(const wchar_t* names, bool* shown)
     }
 }
 
+// Appends a folder, made a full path, to the --path list.
+static void AddFolder(Options* options, const wchar_t* folder)
+{
+    wchar_t full[MAX_PATH];
+    DWORD units = GetFullPathNameW(folder, MAX_PATH, full, NULL);
+    if (units == 0 || units >= MAX_PATH)
+        return;
+    int used = 0;
+    while (options->added[used])
+        used += lstrlenW(options->added + used) + 1;
+    lstrcpyW(options->added + used, full);
+    options->added[used + units + 1] = L'\0';
+}
+
 static bool ParseOptions(int argc, wchar_t** argv, Options* options)
 {
     ZeroMemory(options, sizeof *options);
     options->fileArgs = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, argc * sizeof(int)));
-    if (!options->fileArgs)
+    // Room for every argument as a folder of MAX_PATH units.
+    options->added = static_cast<wchar_t*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (argc + 1) * (MAX_PATH + 1) * sizeof(wchar_t)));
+    if (!options->fileArgs || !options->added)
         return false;
     bool someView = false, filesOnly = false;
     bool chosen[VIEW_COUNT] = {};
@@ -98,6 +129,16 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
             options->json = true;
         } else if (lstrcmpW(a, L"--resolve") == 0) {
             options->choice.resolve = true;
+        } else if (lstrcmpW(a, L"--deps") == 0) {
+            options->deps = true;
+        } else if (lstrcmpW(a, L"--missing") == 0) {
+            options->deps = options->onlyMissing = true;
+        } else if (lstrcmpW(a, L"--path") == 0) {
+            if (i + 1 == argc) {
+                Complain(a, L"names no folder");
+                return false;
+            }
+            AddFolder(options, argv[++i]);
         } else if (lstrcmpW(a, L"--help") == 0 || lstrcmpW(a, L"-h") == 0) {
             options->help = true;
         } else if (lstrcmpW(a, L"--view") == 0) {
@@ -122,9 +163,8 @@ static bool ParseOptions(int argc, wchar_t** argv, Options* options)
     return true;
 }
 
-// The full path of every file, made before the first is read: each file's
-// folder becomes the current directory for its libraries' search. An empty path for one that does
-// not fit the viewer's buffer.
+// The full path of every file, made before the first is read. An empty path
+// for one that does not fit the viewer's buffer.
 static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
 {
     wchar_t (*full)[MAX_PATH] = static_cast<wchar_t (*)[MAX_PATH]>(
@@ -165,25 +205,33 @@ static const wchar_t* ReadViews(const wchar_t* path, HMODULE resources, RowTable
 }
 
 // Reads one file and prints it; false when it was not shown.
-static bool PrintFile(Printer* printer, const wchar_t* file, wchar_t* fullPath, const Options* options,
-                      HMODULE resources, int* notFound)
+static bool PrintFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
+                      HMODULE resources, const LoaderFacts* facts, int* notFound)
 {
     RowTable tables[VIEW_COUNT];
     for (int v = 0; v < VIEW_COUNT; ++v)
         InitRowTable(&tables[v], VIEW_COLUMNS[v]);
     const wchar_t* why = fullPath[0] ? ReadViews(fullPath, resources, tables) : L"path too long";
+    Closure closure = {};
+    bool walked = false;
+    if (!why && (options->deps || options->choice.resolve)) {
+        walked = BuildClosure(facts, fullPath, &closure);
+        if (!walked || closure.outOfMemory)
+            why = L"out of memory";
+    }
     if (why) {
         Complain(file, why);
         printer->form->failure(printer, file, why);
+    } else if (options->deps) {
+        PrintDeps(printer, file, &closure, options->json, options->onlyMissing);
+        if (MissingAtStart(&closure))
+            ++*notFound;
     } else {
-        wchar_t importer[MAX_PATH];
-        lstrcpyW(importer, PathFindFileNameW(fullPath));
-        // A library is searched for from the file's folder, as in the viewer.
-        PathRemoveFileSpecW(fullPath);
-        SetCurrentDirectoryW(fullPath);
-        PrintViews(printer, file, tables, &options->choice, importer, notFound);
+        PrintViews(printer, file, tables, &options->choice, walked ? &closure : NULL, notFound);
     }
     Flush(printer->out);
+    if (walked)
+        FreeClosure(&closure);
     for (int v = 0; v < VIEW_COUNT; ++v)
         FreeRowTable(&tables[v]);
     return why == NULL;
@@ -204,6 +252,11 @@ int wmain(int argc, wchar_t** argv)
     }
 
     HMODULE resources = GetResourceModule();
+    // The current folder a program started from here would have.
+    wchar_t current[MAX_PATH];
+    DWORD currentUnits = GetCurrentDirectoryW(MAX_PATH, current);
+    LoaderFacts facts;
+    GatherSystemFacts(&facts, currentUnits > 0 && currentUnits < MAX_PATH ? current : NULL, options.added);
     wchar_t (*full)[MAX_PATH] = FullPaths(argv, &options);
     if (!full) {
         fputs("modview-cli: out of memory\n", stderr);
@@ -214,7 +267,7 @@ int wmain(int argc, wchar_t** argv)
     printer.out = &standardOutput;
     int status = EXIT_SHOWN, notFound = 0;
     for (int f = 0; f < options.files; ++f) {
-        if (!PrintFile(&printer, argv[options.fileArgs[f]], full[f], &options, resources, &notFound))
+        if (!PrintFile(&printer, argv[options.fileArgs[f]], full[f], &options, resources, &facts, &notFound))
             status = EXIT_NOT_SHOWN;
     }
     printer.form->end(&printer);

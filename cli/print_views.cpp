@@ -1,8 +1,7 @@
 #include "print_views.h"
-#include "shell/find_library.h"
 
 void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
-                const wchar_t* importer, int* notFound)
+                const Closure* closure, int* notFound)
 {
     p->form->beginFile(p, file);
     for (int v = 0; v < VIEW_COUNT; ++v) {
@@ -12,11 +11,14 @@ void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUN
         const RowTable* table = &tables[format->id];
         p->form->beginView(p, format);
         for (int r = 0; r < table->rows; ++r) {
-            Resolution resolution = NOT_ASKED;
-            wchar_t path[MAX_PATH] = L"";
-            if (choice->resolve && format->libraries && TableMarker(table, r) == ROW_HEADER) {
-                resolution = FindLibrary(TableCell(table, r, 1), importer, path) ? FOUND : NOT_FOUND;
-                if (resolution == NOT_FOUND)
+            LibraryPath resolution = PATH_NOT_ASKED;
+            const wchar_t* path = L"";
+            if (closure && format->libraries && TableMarker(table, r) == ROW_HEADER) {
+                int library = FindImport(closure, TableCell(table, r, 1));
+                if (library >= 0)
+                    path = closure->libraries[library].path;
+                resolution = path[0] ? PATH_FOUND : PATH_NOT_FOUND;
+                if (resolution == PATH_NOT_FOUND)
                     ++*notFound;
             }
             p->form->row(p, format, table, r, resolution, path);

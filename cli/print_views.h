@@ -4,14 +4,15 @@
 #pragma once
 #include <windows.h>
 #include "image/row_table.h"
+#include "loader/closure.h"
 #include "output.h"
 #include "view_formats.h"
 
 // Where a double-click on a library's header row would lead.
-enum Resolution {
-    NOT_ASKED,   // not a library's header row, or no --resolve
-    FOUND,
-    NOT_FOUND,
+enum LibraryPath {
+    PATH_NOT_ASKED,   // not a library's header row, or no --resolve
+    PATH_FOUND,
+    PATH_NOT_FOUND,
 };
 
 struct Printer;
@@ -22,8 +23,8 @@ struct PrinterForm {
     // A file that was not shown, saying why; standing for beginFile to endFile.
     void (*failure)(Printer* p, const wchar_t* file, const wchar_t* why);
     void (*beginView)(Printer* p, const ViewFormat* format);
-    // Row `row` of `table`; `path` is where it leads when `resolution` is FOUND.
-    void (*row)(Printer* p, const ViewFormat* format, const RowTable* table, int row, Resolution resolution,
+    // Row `row` of `table`; `path` is where it leads when `resolution` is PATH_FOUND.
+    void (*row)(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
                 const wchar_t* path);
     void (*endView)(Printer* p, const ViewFormat* format, const RowTable* table);
     void (*endFile)(Printer* p);
@@ -51,8 +52,7 @@ struct Choice {
 };
 
 // The views of a file, named `file` on the command line, from `tables` (by
-// ViewId). With --resolve each library is looked for as a double-click on it
-// would be, for `importer` (the file's name) from the current directory; every
-// library not found is counted in `notFound`.
+// ViewId). With --resolve each library is where the file's `closure` (as a
+// double-click would) leads; every library not found is counted in `notFound`.
 void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
-                const wchar_t* importer, int* notFound);
+                const Closure* closure, int* notFound);

@@ -21,7 +21,7 @@ static void BeginView(Printer* p, const ViewFormat* format)
     PutChar(p->out, '\n');
 }
 
-static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int row, Resolution resolution,
+static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
                 const wchar_t* path)
 {
     PutChar(p->out, TableMarker(table, row) == ROW_HEADER ? '1' : '0');
@@ -29,9 +29,9 @@ static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int
         PutChar(p->out, '\t');
         PutCell(p->out, TableCell(table, row, c));
     }
-    if (resolution != NOT_ASKED) {
+    if (resolution != PATH_NOT_ASKED) {
         PutChar(p->out, '\t');
-        PutCell(p->out, resolution == FOUND ? path : L"not found");
+        PutCell(p->out, resolution == PATH_FOUND ? path : L"not found");
     }
     PutChar(p->out, '\n');
 }

@@ -86,7 +86,8 @@ DWORD DataDirectoryOffset(const ImageView* view, int index)
     return NT_OPTIONAL(view, DataDirectory) + sizeof(IMAGE_DATA_DIRECTORY) * static_cast<DWORD>(index);
 }
 
-DWORD DataDirectoryRva(const ImageView* view, int index)
+// The entry (VirtualAddress in the low half, Size in the high), 0 when absent.
+static ULONGLONG DataDirectoryEntry(const ImageView* view, int index)
 {
     // The loader treats the directories past NumberOfRvaAndSizes as absent;
     // their bytes are often the section table.
@@ -94,7 +95,17 @@ DWORD DataDirectoryRva(const ImageView* view, int index)
         return 0;
     // The entry is read whole (VirtualAddress, then Size), so one that the
     // end of the file cuts is absent too.
-    return static_cast<DWORD>(NtQword(view, DataDirectoryOffset(view, index)));
+    return NtQword(view, DataDirectoryOffset(view, index));
+}
+
+DWORD DataDirectoryRva(const ImageView* view, int index)
+{
+    return static_cast<DWORD>(DataDirectoryEntry(view, index));
+}
+
+DWORD DataDirectorySize(const ImageView* view, int index)
+{
+    return static_cast<DWORD>(DataDirectoryEntry(view, index) >> 32);
 }
 
 DWORD ImageStringLength(const ImageView* view, const void* p)

@@ -49,6 +49,8 @@ DWORD DataDirectoryOffset(const ImageView* view, int index);
 // declares fewer directories (NumberOfRvaAndSizes) or the end of the file
 // cuts the entry.
 DWORD DataDirectoryRva(const ImageView* view, int index);
+// Size of data-directory entry `index`, 0 where DataDirectoryRva is.
+DWORD DataDirectorySize(const ImageView* view, int index);
 
 // Checks the `size` bytes at `base` the way the loader does (M, Z at the
 // start and the PE signature at e_lfanew; nothing else of the DOS header) and

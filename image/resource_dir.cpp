@@ -67,20 +67,48 @@ const BYTE* ResourceSubdirectory(const ResourceWalk* walk, DWORD offsetToData)
     return FromRoot(walk, offsetToData & 0x7FFFFFFF, 0);
 }
 
-const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type)
+// The subdirectory of the first entry of `directory` whose whole 32-bit Name
+// is `name`; null when there is none.
+static const BYTE* FindEntry(const ResourceWalk* walk, const BYTE* directory, DWORD name)
 {
     WORD named, ids;
-    if (!ReadResourceCounts(walk, walk->root, &named, &ids))
+    if (!ReadResourceCounts(walk, directory, &named, &ids))
         return NULL;
     DWORD count = static_cast<DWORD>(named) + ids;
     for (DWORD i = 0; i < count; ++i) {
         IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-        if (!ReadResourceEntry(walk, walk->root, i, &entry))
+        if (!ReadResourceEntry(walk, directory, i, &entry))
             return NULL;
-        if (entry.Name == type)
+        if (entry.Name == name)
             return ResourceSubdirectory(walk, entry.OffsetToData);
     }
     return NULL;
+}
+
+const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type)
+{
+    return FindEntry(walk, walk->root, type);
+}
+
+const BYTE* FindResourceData(const ImageView* view, DWORD type, DWORD name, DWORD* size)
+{
+    *size = 0;
+    ResourceWalk walk;
+    if (!StartResourceWalk(&walk, view))
+        return NULL;
+    const BYTE* names = FindEntry(&walk, walk.root, type);
+    const BYTE* languages = names ? FindEntry(&walk, names, name) : NULL;
+    IMAGE_RESOURCE_DIRECTORY_ENTRY language;
+    IMAGE_RESOURCE_DATA_ENTRY data;
+    WORD named, ids;
+    if (!languages || !ReadResourceCounts(&walk, languages, &named, &ids) || named + ids == 0
+        || !ReadResourceEntry(&walk, languages, 0, &language)
+        || !ReadResourceDataEntry(&walk, language.OffsetToData, &data))
+        return NULL;
+    const BYTE* bytes = RvaToPointer(view, data.OffsetToData);
+    DWORD inFile = ImageBytesLeft(view, bytes);
+    *size = data.Size < inFile ? data.Size : inFile;
+    return bytes;
 }
 
 bool ReadResourceDataEntry(const ResourceWalk* walk, DWORD offsetToData, IMAGE_RESOURCE_DATA_ENTRY* data)

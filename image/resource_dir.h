@@ -45,6 +45,10 @@ const BYTE* ResourceSubdirectory(const ResourceWalk* walk, DWORD offsetToData);
 // null when there is none.
 const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type);
 
+// The data of the resource of `type` and `name` in its first language, with
+// its Size cut to the end of the file; null when there is none.
+const BYTE* FindResourceData(const ImageView* view, DWORD type, DWORD name, DWORD* size);
+
 // The data entry at `offsetToData` (used unchanged); false when it does not
 // lie wholly inside the file.
 bool ReadResourceDataEntry(const ResourceWalk* walk, DWORD offsetToData, IMAGE_RESOURCE_DATA_ENTRY* data);

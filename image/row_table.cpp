@@ -1,28 +1,6 @@
 #include "row_table.h"
 #include <string.h>
-
-// Grows a block to hold at least `needed` items of `itemSize` bytes, at least
-// doubling it; false when that cannot be had.
-static bool Grow(void** block, SIZE_T* room, SIZE_T needed, SIZE_T itemSize)
-{
-    if (needed <= *room)
-        return true;
-    SIZE_T wanted = *room < 64 ? 64 : *room;
-    while (wanted < needed) {
-        if (wanted > static_cast<SIZE_T>(-1) / 2)
-            return false;
-        wanted *= 2;
-    }
-    if (wanted > static_cast<SIZE_T>(-1) / itemSize)
-        return false;
-    HANDLE heap = GetProcessHeap();
-    void* grown = *block ? HeapReAlloc(heap, 0, *block, wanted * itemSize) : HeapAlloc(heap, 0, wanted * itemSize);
-    if (!grown)
-        return false;
-    *block = grown;
-    *room = wanted;
-    return true;
-}
+#include "grow.h"
 
 // Keeps a copy of `text`; its cell value, or 0 when it could not be kept.
 static SIZE_T KeepText(RowTable* table, const wchar_t* text)
@@ -30,7 +8,7 @@ static SIZE_T KeepText(RowTable* table, const wchar_t* text)
     SIZE_T units = wcslen(text) + 1;
     void* block = table->text;
     if (units > static_cast<SIZE_T>(-1) - table->textUsed
-        || !Grow(&block, &table->textRoom, table->textUsed + units, sizeof(wchar_t))) {
+        || !GrowBlock(&block, &table->textRoom, table->textUsed + units, sizeof(wchar_t))) {
         table->outOfMemory = true;
         return 0;
     }
@@ -45,7 +23,7 @@ static void InsertTableRow(void* context, int row, const wchar_t* text, RowMarke
     RowTable* table = static_cast<RowTable*>(context);
     SIZE_T room = static_cast<SIZE_T>(table->rowRoom);
     void* block = table->row;
-    if (table->rows == 0x7FFFFFFF || !Grow(&block, &room, static_cast<SIZE_T>(table->rows) + 1, sizeof(TableRow))
+    if (table->rows == 0x7FFFFFFF || !GrowBlock(&block, &room, static_cast<SIZE_T>(table->rows) + 1, sizeof(TableRow))
         || room > 0x7FFFFFFF) {
         table->outOfMemory = true;
         return;
@@ -81,10 +59,11 @@ void InitRowTable(RowTable* table, int columns)
 
 void FreeRowTable(RowTable* table)
 {
-    if (table->row)
-        HeapFree(GetProcessHeap(), 0, table->row);
-    if (table->text)
-        HeapFree(GetProcessHeap(), 0, table->text);
+    SIZE_T room = 0;
+    void* rows = table->row;
+    void* text = table->text;
+    FreeBlock(&rows, &room);
+    FreeBlock(&text, &room);
     InitRowTable(table, table->columns);
 }
 

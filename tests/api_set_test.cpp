@@ -4,7 +4,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "shell/api_set.h"
+#include "loader/api_set.h"
 
 namespace {
 struct Value {

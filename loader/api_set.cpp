@@ -1,5 +1,4 @@
 #include "api_set.h"
-#include <winternl.h>
 #include "../image/image_view.h"
 
 // The schema's layout in version 6 (Windows 10 and later): a header, an array
@@ -162,43 +161,4 @@ bool ResolveApiSetIn(const BYTE* schemaBytes, DWORD size, const wchar_t* name, c
         return false;
     }
     return true;
-}
-
-// Offset of ApiSetMap in the PEB: the layout differs between 32- and 64-bit processes.
-#ifdef _WIN64
-const size_t PEB_API_SET_MAP = 0x68;
-#else
-const size_t PEB_API_SET_MAP = 0x38;
-#endif
-
-// This process's PEB, through ntdll's documented query.
-static const BYTE* ProcessPeb()
-{
-    typedef NTSTATUS(WINAPI * QueryProcess)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    QueryProcess query = ntdll ? reinterpret_cast<QueryProcess>(
-                                     reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
-                               : NULL;
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, NULL) < 0)
-        return NULL;
-    return reinterpret_cast<const BYTE*>(basic.PebBaseAddress);
-}
-
-bool ResolveApiSet(const wchar_t* name, const wchar_t* importer, wchar_t* host, int hostUnits)
-{
-    if (hostUnits > 0)
-        host[0] = L'\0';
-    const BYTE* peb = ProcessPeb();
-    if (!peb)
-        return false;
-    const BYTE* schema = *reinterpret_cast<const BYTE* const*>(peb + PEB_API_SET_MAP);
-    // Read only what is committed and readable from the schema on.
-    MEMORY_BASIC_INFORMATION region = {};
-    if (!schema || VirtualQuery(schema, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT ||
-        (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
-        return false;
-    SIZE_T readable = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize - schema;
-    DWORD size = readable > MAXDWORD ? MAXDWORD : static_cast<DWORD>(readable);
-    return ResolveApiSetIn(schema, size, name, importer, host, hostUnits);
 }

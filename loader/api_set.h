@@ -17,7 +17,3 @@ bool IsApiSetName(const wchar_t* name);
 // gives it no host.
 bool ResolveApiSetIn(const BYTE* schema, DWORD size, const wchar_t* name, const wchar_t* importer,
                      wchar_t* host, int hostUnits);
-
-// The same through this process's own schema (the PEB's ApiSetMap); false
-// where the process has none.
-bool ResolveApiSet(const wchar_t* name, const wchar_t* importer, wchar_t* host, int hostUnits);

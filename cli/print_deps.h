@@ -1,0 +1,6 @@
+// A file's dependency closure: an indented tree of text, or JSON, or with
+// `onlyMissing` just what is missing.
+#pragma once
+#include "print_views.h"
+
+void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool json, bool onlyMissing);

@@ -1,0 +1,423 @@
+#include "manifest.h"
+#include <string.h>
+
+// The manifest as a run of characters whatever its encoding, read one at a
+// time and never stored: UTF-16 is read unit by unit. Every character past
+// ASCII reads as 0x7F, which counts as a name character (as XML's letters
+// past ASCII do) but is none of the marks the reading looks for.
+namespace {
+struct Text {
+    const BYTE* bytes;   // past any byte-order mark
+    DWORD length;        // characters
+    bool wide;           // UTF-16 LE
+};
+
+enum TagEnd { TAG_OPEN, TAG_EMPTY, TAG_BROKEN };
+enum Element { ELEMENT_OTHER, ELEMENT_DEPENDENCY, ELEMENT_DEPENDENT, ELEMENT_IDENTITY };
+}
+
+static Text OpenText(const BYTE* bytes, DWORD size)
+{
+    Text text = { bytes, size, false };
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        text.bytes += 3;
+        text.length -= 3;
+    } else if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        text.bytes += 2;
+        text.length = (size - 2) / 2;   // an odd last byte is no character
+        text.wide = true;
+    } else if (size >= 2 && bytes[0] == '<' && bytes[1] == 0) {
+        // UTF-16 LE without its mark, as some tools write it.
+        text.length = size / 2;
+        text.wide = true;
+    }
+    return text;
+}
+
+// Character `at`, which must be below the text's length.
+static char CharAt(const Text* text, DWORD at)
+{
+    unsigned c = text->wide ? (text->bytes[at * 2] | text->bytes[at * 2 + 1] << 8) : text->bytes[at];
+    return static_cast<char>(c < 0x80 ? c : 0x7F);
+}
+
+static bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+static bool IsNameChar(char c)
+{
+    return c > ' ' && c != '<' && c != '>' && c != '/' && c != '=' && c != '"' && c != '\'';
+}
+
+// Whether `literal` stands at `at` (at most the text's length).
+static bool Matches(const Text* text, DWORD at, const char* literal)
+{
+    for (DWORD i = 0; literal[i]; ++i) {
+        if (text->length - at <= i || CharAt(text, at + i) != literal[i])
+            return false;
+    }
+    return true;
+}
+
+// Just past the first `end` at or after `at`; the text's length when there is none.
+static DWORD SkipPast(const Text* text, DWORD at, const char* end)
+{
+    for (; at < text->length; ++at) {
+        if (Matches(text, at, end))
+            return at + static_cast<DWORD>(strlen(end));
+    }
+    return text->length;
+}
+
+static DWORD SkipSpace(const Text* text, DWORD at)
+{
+    while (at < text->length && IsSpace(CharAt(text, at)))
+        ++at;
+    return at;
+}
+
+static DWORD SkipName(const Text* text, DWORD at)
+{
+    while (at < text->length && IsNameChar(CharAt(text, at)))
+        ++at;
+    return at;
+}
+
+// Whether the name at [start, end) is `local`, with or without a namespace prefix.
+static bool IsName(const Text* text, DWORD start, DWORD end, const char* local)
+{
+    for (DWORD i = start; i < end; ++i) {
+        if (CharAt(text, i) == ':')
+            start = i + 1;
+    }
+    return end - start == strlen(local) && Matches(text, start, local);
+}
+
+// The value at [start, end) into `field`, cut to fit; characters other than
+// printable ASCII become '?'.
+static void CopyValue(const Text* text, DWORD start, DWORD end, char* field, size_t room)
+{
+    size_t n = 0;
+    for (DWORD at = start; at < end && n + 1 < room; ++at, ++n) {
+        char c = CharAt(text, at);
+        field[n] = c < 0x20 || c > 0x7E ? '?' : c;
+    }
+    field[n] = '\0';
+}
+
+static void TakeAttribute(const Text* text, DWORD nameStart, DWORD nameEnd, DWORD valueStart, DWORD valueEnd,
+                          AssemblyRef* identity)
+{
+    struct Field {
+        const char* name;
+        char* value;
+        size_t room;
+    } fields[] = {
+        { "name", identity->name, sizeof identity->name },
+        { "version", identity->version, sizeof identity->version },
+        { "processorArchitecture", identity->architecture, sizeof identity->architecture },
+        { "publicKeyToken", identity->publicKeyToken, sizeof identity->publicKeyToken },
+        { "language", identity->language, sizeof identity->language },
+    };
+    for (const Field& field : fields) {
+        if (IsName(text, nameStart, nameEnd, field.name)) {
+            CopyValue(text, valueStart, valueEnd, field.value, field.room);
+            return;
+        }
+    }
+}
+
+// Reads the attributes of the start tag whose name ends at `*position` up to
+// its end, taking those of an identity into `identity` when it is not null.
+// A tag that the text ends in, or that holds something no attribute can
+// start with, is broken: `*position` is left where the reading stopped, so
+// that nothing is read twice.
+static TagEnd ReadAttributes(const Text* text, DWORD* position, AssemblyRef* identity)
+{
+    DWORD at = *position;
+    TagEnd end = TAG_BROKEN;
+    for (;;) {
+        at = SkipSpace(text, at);
+        if (at >= text->length)
+            break;
+        if (CharAt(text, at) == '>') {
+            ++at;
+            end = TAG_OPEN;
+            break;
+        }
+        if (Matches(text, at, "/>")) {
+            at += 2;
+            end = TAG_EMPTY;
+            break;
+        }
+        DWORD nameStart = at;
+        at = SkipName(text, at);
+        DWORD nameEnd = at;
+        if (nameEnd == nameStart)
+            break;
+        at = SkipSpace(text, at);
+        if (!Matches(text, at, "="))
+            break;
+        at = SkipSpace(text, at + 1);
+        if (at >= text->length)
+            break;
+        char quote = CharAt(text, at);
+        if (quote != '"' && quote != '\'')
+            break;
+        DWORD valueStart = ++at;
+        while (at < text->length && CharAt(text, at) != quote)
+            ++at;
+        if (at >= text->length)
+            break;
+        if (identity)
+            TakeAttribute(text, nameStart, nameEnd, valueStart, at, identity);
+        ++at;
+    }
+    *position = at;
+    return end;
+}
+
+static Element WhichElement(const Text* text, DWORD start, DWORD end)
+{
+    if (IsName(text, start, end, "dependency"))
+        return ELEMENT_DEPENDENCY;
+    if (IsName(text, start, end, "dependentAssembly"))
+        return ELEMENT_DEPENDENT;
+    if (IsName(text, start, end, "assemblyIdentity"))
+        return ELEMENT_IDENTITY;
+    return ELEMENT_OTHER;
+}
+
+// One pass over the text, every character read a bounded number of times.
+// Nesting is tracked by the two elements' own start and end tags alone, so
+// that a malformed manifest costs no stack and still reads as far as it can.
+// An identity counts once its tag is complete: a manifest cut anywhere gives
+// the identities of the whole up to the cut.
+int ReadManifestDependencies(const BYTE* bytes, DWORD size, AssemblyRef* out, int room)
+{
+    if (!bytes || !out || room <= 0)
+        return 0;
+    Text text = OpenText(bytes, size);
+    bool inDependency = false, inDependent = false, taken = false;
+    int found = 0;
+    DWORD at = 0;
+    while (at < text.length && found < room) {
+        if (CharAt(&text, at++) != '<')
+            continue;
+        if (Matches(&text, at, "!--")) {
+            at = SkipPast(&text, at + 3, "-->");
+            continue;
+        }
+        if (Matches(&text, at, "![CDATA[")) {
+            at = SkipPast(&text, at + 8, "]]>");
+            continue;
+        }
+        if (Matches(&text, at, "?")) {
+            at = SkipPast(&text, at + 1, "?>");
+            continue;
+        }
+        if (Matches(&text, at, "!")) {   // a document type
+            at = SkipPast(&text, at + 1, ">");
+            continue;
+        }
+        bool closing = Matches(&text, at, "/");
+        if (closing)
+            ++at;
+        DWORD nameStart = at;
+        at = SkipName(&text, at);
+        if (at == nameStart)
+            continue;   // a '<' of no tag
+        Element element = WhichElement(&text, nameStart, at);
+        if (closing) {
+            if (element == ELEMENT_DEPENDENCY)
+                inDependency = inDependent = false;
+            else if (element == ELEMENT_DEPENDENT)
+                inDependent = false;
+            at = SkipSpace(&text, at);
+            if (Matches(&text, at, ">"))
+                ++at;
+            continue;
+        }
+        // A dependentAssembly names one assembly: its first identity.
+        bool wanted = element == ELEMENT_IDENTITY && inDependent && !taken;
+        AssemblyRef identity;
+        memset(&identity, 0, sizeof identity);
+        TagEnd end = ReadAttributes(&text, &at, wanted ? &identity : NULL);
+        if (end == TAG_BROKEN)
+            continue;
+        if (wanted) {
+            out[found++] = identity;
+            taken = true;
+        }
+        if (end == TAG_OPEN && element == ELEMENT_DEPENDENCY) {
+            inDependency = true;
+        } else if (end == TAG_OPEN && element == ELEMENT_DEPENDENT && inDependency) {
+            inDependent = true;
+            taken = false;
+        }
+    }
+    return found;
+}
+
+// Store folders and the assembly's fields, compared as spans of wide text.
+namespace {
+struct Span {
+    const wchar_t* text;
+    int units;
+};
+
+// What is asked for, and the best folder seen so far.
+struct FolderSearch {
+    wchar_t architecture[16];
+    wchar_t name[128];
+    wchar_t token[32];
+    wchar_t language[16];
+    ULONGLONG majorMinor;   // the version's top 32 bits
+    bool found;
+    ULONGLONG bestVersion;
+    wchar_t best[MAX_PATH];
+};
+}
+
+static const wchar_t* MachineArchitecture(WORD machine)
+{
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_AMD64:
+        return L"amd64";
+    case IMAGE_FILE_MACHINE_I386:
+        return L"x86";
+    case IMAGE_FILE_MACHINE_ARM64:
+        return L"arm64";
+    case IMAGE_FILE_MACHINE_ARMNT:
+        return L"arm";
+    }
+    return NULL;
+}
+
+// The ASCII field `text` (of `room` bytes, terminated or not) widened into `out` of as many units.
+static void Widen(const char* text, size_t room, wchar_t* out)
+{
+    size_t n = 0;
+    for (; n + 1 < room && text[n]; ++n)
+        out[n] = static_cast<unsigned char>(text[n]);
+    out[n] = L'\0';
+}
+
+static Span WholeSpan(const wchar_t* text)
+{
+    Span span = { text, lstrlenW(text) };
+    return span;
+}
+
+static bool SameSpan(Span a, Span b)
+{
+    return a.units == b.units &&
+           (a.units == 0 || CompareStringOrdinal(a.text, a.units, b.text, b.units, TRUE) == CSTR_EQUAL);
+}
+
+// A version of one to four numbers of 0 to 65535, as one number with the
+// major in the top 16 bits and missing numbers 0; false when it is none.
+static bool ParseVersion(Span span, ULONGLONG* version)
+{
+    ULONGLONG all = 0;
+    int parts = 0, at = 0;
+    while (parts < 4) {
+        DWORD part = 0;
+        int digits = 0;
+        for (; at < span.units && span.text[at] >= L'0' && span.text[at] <= L'9' && digits < 5; ++at, ++digits)
+            part = part * 10 + (span.text[at] - L'0');
+        if (digits == 0 || part > 0xFFFF)
+            return false;
+        all = all << 16 | part;
+        ++parts;
+        if (at == span.units || span.text[at] != L'.')
+            break;
+        ++at;
+    }
+    if (at != span.units)
+        return false;
+    *version = all << 16 * (4 - parts);
+    return true;
+}
+
+// Weighs one store folder, "ARCH_NAME_TOKEN_VERSION_LANGUAGE_HASH": the
+// architecture is cut from the left and the last four parts from the right,
+// so that a name with an underscore still reads whole.
+static void ConsiderFolder(void* context, const wchar_t* folder)
+{
+    FolderSearch* search = static_cast<FolderSearch*>(context);
+    int units = 0;
+    while (units < MAX_PATH && folder[units])
+        ++units;
+    if (units >= MAX_PATH)
+        return;
+    int first = 0;
+    while (first < units && folder[first] != L'_')
+        ++first;
+    int cuts[4], found = 0;   // before the hash, the language, the version, the token
+    for (int at = units - 1; at > first && found < 4; --at) {
+        if (folder[at] == L'_')
+            cuts[found++] = at;
+    }
+    if (found < 4 || cuts[3] - first < 2)
+        return;
+    Span architecture = { folder, first };
+    Span name = { folder + first + 1, cuts[3] - first - 1 };
+    Span token = { folder + cuts[3] + 1, cuts[2] - cuts[3] - 1 };
+    Span versionText = { folder + cuts[2] + 1, cuts[1] - cuts[2] - 1 };
+    Span language = { folder + cuts[1] + 1, cuts[0] - cuts[1] - 1 };
+    ULONGLONG version;
+    if (!SameSpan(architecture, WholeSpan(search->architecture)) || !SameSpan(name, WholeSpan(search->name)) ||
+        !SameSpan(token, WholeSpan(search->token)) || !ParseVersion(versionText, &version) ||
+        version >> 32 != search->majorMinor)
+        return;
+    Span asked = WholeSpan(search->language);
+    bool neutral = asked.units == 0 || (asked.units == 1 && asked.text[0] == L'*');
+    Span none = { L"none", 4 };
+    if (!SameSpan(language, neutral ? none : asked))
+        return;
+    if (search->found && version <= search->bestVersion)
+        return;
+    search->found = true;
+    search->bestVersion = version;
+    memcpy(search->best, folder, (units + 1) * sizeof(wchar_t));
+}
+
+bool FindAssemblyFolder(const FileProbe* probe, const wchar_t* winsxs, const AssemblyRef* assembly, WORD machine,
+                        wchar_t* folder)
+{
+    if (!folder)
+        return false;
+    folder[0] = L'\0';
+    if (!probe || !probe->listFolders || !winsxs || !assembly)
+        return false;
+    FolderSearch search;
+    memset(&search, 0, sizeof search);
+    Widen(assembly->architecture, sizeof assembly->architecture, search.architecture);
+    if (search.architecture[0] == L'\0' || lstrcmpW(search.architecture, L"*") == 0) {
+        const wchar_t* own = MachineArchitecture(machine);
+        if (!own)
+            return false;
+        lstrcpynW(search.architecture, own, ARRAYSIZE(search.architecture));
+    }
+    Widen(assembly->name, sizeof assembly->name, search.name);
+    Widen(assembly->publicKeyToken, sizeof assembly->publicKeyToken, search.token);
+    Widen(assembly->language, sizeof assembly->language, search.language);
+    wchar_t version[32];
+    Widen(assembly->version, sizeof assembly->version, version);
+    ULONGLONG asked;
+    if (!ParseVersion(WholeSpan(version), &asked))
+        return false;
+    search.majorMinor = asked >> 32;
+    if (!probe->listFolders(probe->context, winsxs, ConsiderFolder, &search) || !search.found)
+        return false;
+    int storeUnits = lstrlenW(winsxs), bestUnits = lstrlenW(search.best);
+    if (storeUnits >= MAX_PATH || bestUnits >= MAX_PATH - 1 - storeUnits)
+        return false;
+    memcpy(folder, winsxs, storeUnits * sizeof(wchar_t));
+    folder[storeUnits] = L'\\';
+    memcpy(folder + storeUnits + 1, search.best, (bestUnits + 1) * sizeof(wchar_t));
+    return true;
+}
