@@ -26,10 +26,6 @@ static Text OpenText(const BYTE* bytes, DWORD size)
         text.bytes += 2;
         text.length = (size - 2) / 2;   // an odd last byte is no character
         text.wide = true;
-    } else if (size >= 2 && bytes[0] == '<' && bytes[1] == 0) {
-        // UTF-16 LE without its mark, as some tools write it.
-        text.length = size / 2;
-        text.wide = true;
     }
     return text;
 }

@@ -21,12 +21,16 @@ const wchar_t* SystemFolderFor(const LoaderFacts* facts, WORD machine)
 static bool Candidate(const LoaderFacts* facts, const wchar_t* folder, int folderUnits, const wchar_t* name,
                       WORD machine, wchar_t* out)
 {
+    if (folderUnits == 0)
+        return false;
     int nameUnits = lstrlenW(name);
-    if (folderUnits == 0 || folderUnits + 1 + nameUnits >= MAX_PATH)
+    bool separator = folder[folderUnits - 1] != L'\\' && folder[folderUnits - 1] != L'/';
+    // The whole path and its terminator must fit.
+    if (folderUnits + (separator ? 1 : 0) + nameUnits >= MAX_PATH)
         return false;
     CopyMemory(out, folder, folderUnits * sizeof(wchar_t));
     int at = folderUnits;
-    if (out[at - 1] != L'\\' && out[at - 1] != L'/')
+    if (separator)
         out[at++] = L'\\';
     CopyMemory(out + at, name, (nameUnits + 1) * sizeof(wchar_t));
     // The loader skips a file made for another machine and searches on.

@@ -92,6 +92,9 @@ def check_table(args, small, missing, long_path, unicode):
         (['--resolve', '--json', missing], 3, ''),
         (['--json', absent, MODULE], 1, 'cannot open'),
         (['--json', '--view', 'summary', unicode], 0, ''),
+        (['--deps', MODULE], 0, ''),
+        (['--missing', missing], 3, ''),
+        (['--path'], 2, 'names no folder'),
         (['--help'], 0, ''),
     ]
     failures = 0

@@ -10,6 +10,7 @@
 #include <vector>
 #include "image/image_view.h"
 #include "shell/list_sink.h"
+#include "module_builder.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
@@ -378,11 +379,19 @@ static void DoubleClickRow(HWND dialog, int listId, int row)
 
 class OpenDependencyTest : public OpenFileTest {
 protected:
+    // The viewed program imports liba, libb and libd and delay-loads libc, all
+    // beside it: a double-click opens what the loader would load for it.
     void SetUp() override
     {
         OpenFileTest::SetUp();
         folder = FolderWith(L"libraries beside", { L"liba.dll", L"libb.dll", L"libc.dll", L"libd.dll" });
-        SetCurrentDirectoryW(folder.c_str());
+        std::wstring program = folder + L"\\program.exe";
+        ASSERT_TRUE(WriteFileBytes(program, BuildModule(false, { { "liba.dll", { "FirstA" }, false },
+                                                                  { "libb.dll", { "FirstB" }, false },
+                                                                  { "libd.dll", { "Function" }, false },
+                                                                  { "libc.dll", { "Delayed" }, true } },
+                                                        {}, true)));
+        OpenInViewer(dialog, program);
     }
 
     // The path box of the next viewer that shows up, which is then closed;
@@ -429,8 +438,8 @@ TEST_F(OpenDependencyTest, StartsNothingOutsideTheImportListsOrWhenTheLibraryIsN
         DoubleClickRow(dialog, id, 1);
     }
     HWND imports = ViewerList(dialog, IDC_LIST_IMPORTS);
-    // An API set this system does not know is searched for as a file, and none is found.
-    // The search stops at the clicked row's own header even when that library
+    // An API set this system does not know finds nothing, and the program
+    // does not import it either. The search stops at the clicked row's own header even when that library
     // is not found, so liba.dll above it is never reached.
     FillList(imports, { { ROW_HEADER, L"liba.dll" }, { ROW_PLAIN, L"FirstA" },
                         { ROW_HEADER, L"api-ms-win-made-up-l1-1-0.dll" }, { ROW_PLAIN, L"Sleep" },
@@ -451,12 +460,19 @@ TEST_F(OpenDependencyTest, StartsNothingOutsideTheImportListsOrWhenTheLibraryIsN
     EXPECT_EQ(L"", NextViewerPath(1500));
 }
 
-// Creates `path` (which may be longer than MAX_PATH) as an empty file.
-static bool CreateLongFile(const std::wstring& path)
+static std::wstring Wide(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// Writes `bytes` to `path`, which may be longer than MAX_PATH.
+static bool CreateLongFile(const std::wstring& path, const std::vector<BYTE>& bytes)
 {
     HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
     CloseHandle(file);
     return true;
 }
@@ -464,7 +480,8 @@ static bool CreateLongFile(const std::wstring& path)
 TEST_F(OpenDependencyTest, AFullPathThatDoesNotFitTheBufferStartsNothing)
 {
     // A folder deep enough that a short library name makes the full path 259
-    // units (fits with its terminator) or 260 (does not).
+    // units (fits with its terminator) or 260 (does not); the program there
+    // imports both.
     std::wstring deep = ScratchPath(L"deep");
     CreateDirectoryW(deep.c_str(), NULL);
     while (deep.size() < 220) {
@@ -472,18 +489,23 @@ TEST_F(OpenDependencyTest, AFullPathThatDoesNotFitTheBufferStartsNothing)
         CreateDirectoryW(deep.c_str(), NULL);
     }
     size_t nameUnits = 259 - deep.size() - 1;
-    std::wstring fits = std::wstring(nameUnits - 4, L'f') + L".dll";
-    std::wstring cut = std::wstring(nameUnits - 3, L'c') + L".dll";
-    ASSERT_TRUE(CreateLongFile(deep + L"\\" + fits));
-    ASSERT_TRUE(CreateLongFile(deep + L"\\" + cut));
-    ASSERT_TRUE(SetCurrentDirectoryW(deep.c_str()));
-    ASSERT_EQ(259u, (deep + L"\\" + fits).size());
+    std::string fits = std::string(nameUnits - 4, 'f') + ".dll";
+    std::string cut = std::string(nameUnits - 3, 'c') + ".dll";
+    std::vector<BYTE> library = BuildModule(false, {}, { { "Function", "" } });
+    ASSERT_TRUE(CreateLongFile(deep + L"\\" + Wide(fits), library));
+    ASSERT_TRUE(CreateLongFile(deep + L"\\" + Wide(cut), library));
+    ASSERT_EQ(259u, (deep + L"\\" + Wide(fits)).size());
+    std::wstring program = deep + L"\\p.exe";
+    ASSERT_TRUE(WriteFileBytes(program, BuildModule(false, { { cut, { "Function" }, false },
+                                                              { fits, { "Function" }, false } },
+                                                    {}, true)));
+    OpenInViewer(dialog, program);
 
-    FillList(ViewerList(dialog, IDC_LIST_IMPORTS), { { ROW_HEADER, cut.c_str() }, { ROW_PLAIN, L"Function" } });
+    FillList(ViewerList(dialog, IDC_LIST_IMPORTS), { { ROW_HEADER, Wide(cut).c_str() }, { ROW_PLAIN, L"Function" } });
     DoubleClickRow(dialog, IDC_LIST_IMPORTS, 1);
-    FillList(ViewerList(dialog, IDC_LIST_IMPORTS), { { ROW_HEADER, fits.c_str() }, { ROW_PLAIN, L"Function" } });
+    FillList(ViewerList(dialog, IDC_LIST_IMPORTS), { { ROW_HEADER, Wide(fits).c_str() }, { ROW_PLAIN, L"Function" } });
     DoubleClickRow(dialog, IDC_LIST_IMPORTS, 1);
-    EXPECT_EQ(deep + L"\\" + fits, NextViewerPath());
+    EXPECT_EQ(deep + L"\\" + Wide(fits), NextViewerPath());
     EXPECT_EQ(L"", NextViewerPath(1500));
 }
 
@@ -600,17 +622,15 @@ static bool IsPe32Plus(const std::wstring& path)
     return InitImageView(&view, head, read) && view.is64;
 }
 
-// The reason for a 32-bit build: a 32-bit process on 64-bit Windows sees the
-// 32-bit system libraries under the names and folders that a 64-bit process
-// sees the 64-bit ones, so each build walks to the libraries of its own
-// bitness. A PE32 program importing kernel32.dll leads the x86 viewer to the
-// PE32 kernel32 and the x64 viewer to the PE32+ one; one importing an API set
-// leads to the set's host in the same way.
-TEST(DependencyWalk, ASystemLibraryOrAnApiSetsHostOpensInTheViewersOwnBitness)
+// A program leads to the system libraries of its own machine, whichever
+// build views it: a PE32 program importing kernel32.dll to the PE32 kernel32
+// (SysWOW64 on 64-bit Windows), and one importing an API set to the set's
+// host in the same way.
+TEST(DependencyWalk, ASystemLibraryOrAnApiSetsHostOpensInTheProgramsOwnBitness)
 {
     wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    const bool viewer64 = sizeof(void*) == 8;
+    if (GetSystemWow64DirectoryW(system, MAX_PATH) == 0)
+        GetSystemDirectoryW(system, MAX_PATH);
     struct Walk {
         const char* imported;
         const wchar_t* opened;
@@ -621,7 +641,7 @@ TEST(DependencyWalk, ASystemLibraryOrAnApiSetsHostOpensInTheViewersOwnBitness)
     for (const Walk& walk : walks) {
         SCOPED_TRACE(walk.imported);
         std::wstring library = std::wstring(system) + L"\\" + walk.opened;
-        ASSERT_EQ(viewer64, IsPe32Plus(library)) << "this process's library";
+        ASSERT_FALSE(IsPe32Plus(library)) << "a 32-bit system library";
         std::wstring folder = ScratchPath(L"walk to the system");
         CreateDirectoryW(folder.c_str(), NULL);
         std::wstring program = folder + L"\\program32.exe";

@@ -1,6 +1,7 @@
 // fuzz_views: mutates PE files and runs all seven views on each mutant against
-// real list controls, with the mutant placed so that a read one byte before
-// or after it faults at once.
+// real list controls, then the export lookups of the dependency walk and the
+// manifest reader on the same bytes, with the mutant placed so that a read
+// one byte before or after it faults at once.
 //
 //   fuzz_views [--iterations N] [--seed S] [--out DIR] [--max-seed-size BYTES]
 //              [--hang-ms MS] [--slow-ms MS] [--test-seeds] SEED_FILE_OR_FOLDER...
@@ -21,7 +22,9 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include "image/export_lookup.h"
 #include "image/image_view.h"
+#include "loader/manifest.h"
 #include "shell/open_image.h"
 #include "res/resource.h"
 #include "tests/pe_builder.h"
@@ -484,6 +487,24 @@ static void LoadSeeds(const std::wstring& path, std::vector<Seed>* seeds, DWORD 
     FindClose(search);
 }
 
+// Looks functions up in the input's exports as the dependency walk does, by
+// names and ordinals that sound files hold and that hostile ones may fake,
+// with the forwarder text each leads to.
+static void LookUpExports(const BYTE* base, DWORD size)
+{
+    ImageView view;
+    if (!InitImageView(&view, base, size))
+        return;
+    static const char* const NAMES[] = { "", "A", "GetProcAddress", "DllMain", "zzzz" };
+    ExportTarget target;
+    for (const char* name : NAMES) {
+        for (WORD hint : { 0, 1, 0xFFFF })
+            FindExportByName(&view, name, hint, &target);
+    }
+    for (DWORD ordinal : { 0u, 1u, 2u, 0xFFFFu, 0xFFFFFFFFu })
+        FindExportByOrdinal(&view, ordinal, &target);
+}
+
 // Shows the current input at one placement and empties the lists again; true
 // when it was a PE image. Reports it when it spent long in the list controls.
 static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placement, bool atEnd, long* slow)
@@ -493,7 +514,12 @@ static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placem
     InterlockedIncrement(&currentStep);
     ULONGLONG started = GetTickCount64();
     const BYTE* base = Place(placement, currentBytes, atEnd);
-    bool shown = ShowImage(dialog, resources, base, static_cast<DWORD>(currentBytes.size()));
+    DWORD size = static_cast<DWORD>(currentBytes.size());
+    bool shown = ShowImage(dialog, resources, base, size);
+    LookUpExports(base, size);
+    // The same bytes as a manifest: untrusted text of any shape.
+    AssemblyRef assemblies[MAX_ASSEMBLIES];
+    ReadManifestDependencies(base, size, assemblies, MAX_ASSEMBLIES);
     // Emptied here, so that the time Wine's control takes to delete
     // many rows counts for the input that made them.
     EmptyLists(dialog);

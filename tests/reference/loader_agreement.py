@@ -2,7 +2,9 @@
 """Checks modview-cli --deps against the system loader (Wine's): every PE
 module of a folder is loaded by load_check in a process of its own, and the
 loader's verdict and the modules it brought in are compared with what
---deps --json predicts for the same file.
+--deps --json predicts for the same file. (An EXE's imports are bound only
+when a process starts with it: load_check starts it and stops it before its
+entry point.)
 
 Wine never fails a load for a missing function: it binds a stub and says so
 on its module channel ("No implementation for ..."), so those messages stand
@@ -53,7 +55,7 @@ def start_prefix(args):
     env = windowless_env(args)
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
     subprocess.run([args.make_prefix, args.prefix], check=True, **quiet)
-    subprocess.run(['wineserver', '-p'], check=True, **quiet)
+    subprocess.run(['wineserver', '-p'], **quiet)   # fails when one runs already
     subprocess.run([args.wine, 'cmd', '/c', 'exit'], **quiet)
 
 
@@ -84,6 +86,7 @@ def run_loader(args, path):
 
 
 def parse_loader(out, err, timed_out=False):
+    """load_check's output and Wine's module messages, as run_loader returns them."""
     lines = out.splitlines()
     result = {'new': set(), 'before': set(), 'stubs': set(), 'absent': set(), 'error': None}
     for line in lines[1:]:
@@ -115,7 +118,8 @@ def parse_loader(out, err, timed_out=False):
 
 
 def run_deps(args, batch):
-    """modview-cli --deps --json over a batch: ({path: object}, exit status)."""
+    """modview-cli --deps --json over a batch: ({path: object}, None or what
+    is wrong with the answer as a whole, its exit status included)."""
     out = subprocess.run([args.wine, args.cli, '--deps', '--json'] + [winepath(f) for f in batch],
                          stdin=subprocess.DEVNULL, capture_output=True, timeout=900, env=windowless_env(args))
     try:
@@ -125,6 +129,10 @@ def run_deps(args, batch):
     if len(document) != len(batch):
         return {}, '%d objects for %d files, exit %d' % (len(document), len(batch), out.returncode)
     objects = dict(zip(batch, document))
+    for f, o in objects.items():
+        if 'missing_at_start' in o and o['missing_at_start'] != (prediction(o)['verdict'] != 'ok'):
+            return objects, '%s: "missing_at_start" is %s against its own lists' % (
+                os.path.basename(f), o['missing_at_start'])
     wanted = 1 if any('error' in o for o in document) else \
         3 if any(prediction(o)['verdict'] != 'ok' for o in document) else 0
     if out.returncode != wanted:
