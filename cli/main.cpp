@@ -256,7 +256,7 @@ int wmain(int argc, wchar_t** argv)
     wchar_t current[MAX_PATH];
     DWORD currentUnits = GetCurrentDirectoryW(MAX_PATH, current);
     LoaderFacts facts;
-    GatherSystemFacts(&facts, currentUnits > 0 && currentUnits < MAX_PATH ? current : NULL, options.added);
+    GatherSystemFacts(&facts, currentUnits > 0 && currentUnits < MAX_PATH ? current : NULL, options.added, true);
     wchar_t (*full)[MAX_PATH] = FullPaths(argv, &options);
     if (!full) {
         fputs("modview-cli: out of memory\n", stderr);

@@ -62,7 +62,7 @@ bool FindLibraryFor(const wchar_t* viewed, const wchar_t* name, wchar_t* found)
     static LoaderFacts facts;
     static bool gathered;
     if (!gathered) {
-        GatherSystemFacts(&facts, NULL, NULL);
+        GatherSystemFacts(&facts, NULL, NULL, false);
         gathered = true;
     }
     found[0] = L'\0';

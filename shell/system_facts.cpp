@@ -197,10 +197,106 @@ static void ProbeRelease(void*, void* token)
     HeapFree(GetProcessHeap(), 0, kept);
 }
 
-void GatherSystemFacts(LoaderFacts* facts, const wchar_t* current, const wchar_t* added)
+// Files kept mapped for the whole run, by path: a library that many files
+// of one run import is mapped and probed once. Only so much is kept, so that
+// a 32-bit process keeps address space for the rest.
+const DWORD KEPT_SLOTS = 16384;   // a power of two
+const ULONGLONG KEPT_BYTES = 512ull * 1024 * 1024;
+
+struct KeptFile {
+    wchar_t path[MAX_PATH];
+    WORD machine;          // 0: not a PE image, or not there
+    Mapped* mapped;        // null when not there or not kept
+    DWORD size;
+};
+
+struct KeptFiles {
+    KeptFile** slots;
+    DWORD used;
+    ULONGLONG bytes;
+};
+
+static KeptFile* FindKept(KeptFiles* kept, const wchar_t* path, bool add)
+{
+    DWORD hash = 2166136261u;
+    for (const wchar_t* c = path; *c; ++c)
+        hash = (hash ^ (*c >= L'A' && *c <= L'Z' ? *c + 32 : *c)) * 16777619u;
+    for (DWORD slot = hash & (KEPT_SLOTS - 1);; slot = (slot + 1) & (KEPT_SLOTS - 1)) {
+        KeptFile* file = kept->slots[slot];
+        if (!file) {
+            // Three quarters full: no more is kept.
+            if (!add || kept->used >= KEPT_SLOTS / 4 * 3 || lstrlenW(path) >= MAX_PATH)
+                return NULL;
+            file = static_cast<KeptFile*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(KeptFile)));
+            if (!file)
+                return NULL;
+            lstrcpyW(file->path, path);
+            kept->slots[slot] = file;
+            ++kept->used;
+            return file;
+        }
+        if (CompareStringOrdinal(file->path, -1, path, -1, TRUE) == CSTR_EQUAL)
+            return file;
+    }
+}
+
+// The file at `path`, mapped and probed once; null when it cannot be kept.
+static KeptFile* Keep(KeptFiles* kept, const wchar_t* path)
+{
+    KeptFile* file = FindKept(kept, path, false);
+    if (file)
+        return file;
+    if (kept->bytes >= KEPT_BYTES || !(file = FindKept(kept, path, true)))
+        return NULL;
+    const BYTE* bytes;
+    void* token;
+    if (ProbeMap(NULL, path, &bytes, &file->size, &token)) {
+        file->mapped = static_cast<Mapped*>(token);
+        kept->bytes += file->size;
+        ImageView view;
+        if (InitImageView(&view, bytes, file->size))
+            file->machine = NtWord(&view, NT_MACHINE);
+    }
+    return file;
+}
+
+static WORD KeptMachine(void* context, const wchar_t* path)
+{
+    KeptFile* file = Keep(static_cast<KeptFiles*>(context), path);
+    return file ? file->machine : ProbeMachine(NULL, path);
+}
+
+static bool KeptMap(void* context, const wchar_t* path, const BYTE** bytes, DWORD* size, void** token)
+{
+    KeptFile* file = Keep(static_cast<KeptFiles*>(context), path);
+    if (!file)
+        return ProbeMap(NULL, path, bytes, size, token);
+    if (!file->mapped)
+        return false;
+    *bytes = file->mapped->bytes;
+    *size = file->size;
+    *token = NULL;   // stays mapped
+    return true;
+}
+
+static void KeptRelease(void*, void* token)
+{
+    if (token)
+        ProbeRelease(NULL, token);
+}
+
+void GatherSystemFacts(LoaderFacts* facts, const wchar_t* current, const wchar_t* added, bool keepFiles)
 {
     ZeroMemory(facts, sizeof *facts);
     FileProbe probe = { NULL, ProbeMachine, ProbeFolders, ProbeMap, ProbeRelease };
+    KeptFiles* kept = keepFiles ? static_cast<KeptFiles*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(KeptFiles)))
+                                : NULL;
+    if (kept)
+        kept->slots = static_cast<KeptFile**>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, KEPT_SLOTS * sizeof(KeptFile*)));
+    if (kept && kept->slots) {
+        FileProbe keeping = { kept, KeptMachine, ProbeFolders, KeptMap, KeptRelease };
+        probe = keeping;
+    }
     facts->probe = probe;
     ReadSchema(facts);
     facts->knownDlls = ReadKnownDlls();

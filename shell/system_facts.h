@@ -7,5 +7,9 @@
 
 // Fills `facts` for this system. `current` is the current folder to search
 // (null: none); `added` the folders given by the user, each terminated, the
-// list ending with an empty one (null: none), kept by the caller.
-void GatherSystemFacts(LoaderFacts* facts, const wchar_t* current, const wchar_t* added);
+// list ending with an empty one (null: none), kept by the caller. With
+// `keepFiles` the files the search maps stay mapped for the rest of the
+// process, each mapped once however many walks read it (for a run over many
+// files; the viewer keeps nothing, so that no file it once looked at stays
+// in use).
+void GatherSystemFacts(LoaderFacts* facts, const wchar_t* current, const wchar_t* added, bool keepFiles);

@@ -30,7 +30,7 @@ struct Walked {
 Walked Walk(const std::wstring& root)
 {
     LoaderFacts facts;
-    GatherSystemFacts(&facts, NULL, NULL);
+    GatherSystemFacts(&facts, NULL, NULL, false);
     Closure closure;
     Walked walked = {};
     EXPECT_TRUE(BuildClosure(&facts, root.c_str(), &closure));
