@@ -2,6 +2,11 @@
 
 MapResult MapImageFile(const wchar_t* path, ImageFile* out)
 {
+    return MapFile(path, MIN_IMAGE_SIZE, out);
+}
+
+MapResult MapFile(const wchar_t* path, DWORD minimum, ImageFile* out)
+{
     ZeroMemory(out, sizeof *out);
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
@@ -12,7 +17,7 @@ MapResult MapImageFile(const wchar_t* path, ImageFile* out)
         CloseHandle(file);
         return MAP_NOT_OPENED;
     }
-    if (size < MIN_IMAGE_SIZE) {
+    if (size < minimum || size == 0) {
         CloseHandle(file);
         return MAP_TOO_SMALL;
     }

@@ -153,48 +153,26 @@ static bool ProbeFolders(void*, const wchar_t* folder, void (*each)(void*, const
     return true;
 }
 
-// Any file, however small, mapped whole.
-struct Mapped {
-    HANDLE file;
-    HANDLE mapping;
-    const BYTE* bytes;
-};
-
+// Any file that is not empty, mapped whole; the token is its ImageFile.
 static bool ProbeMap(void*, const wchar_t* path, const BYTE** bytes, DWORD* size, void** token)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    ImageFile* file = static_cast<ImageFile*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ImageFile)));
+    if (!file)
         return false;
-    DWORD high = 0;
-    *size = GetFileSize(file, &high);
-    HANDLE mapping = *size != INVALID_FILE_SIZE && *size != 0
-                         ? CreateFileMappingW(file, NULL, PAGE_READONLY, 0, 0, NULL)
-                         : NULL;
-    const BYTE* base = mapping ? static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : NULL;
-    Mapped* kept = base ? static_cast<Mapped*>(HeapAlloc(GetProcessHeap(), 0, sizeof(Mapped))) : NULL;
-    if (!kept) {
-        if (base)
-            UnmapViewOfFile(base);
-        if (mapping)
-            CloseHandle(mapping);
-        CloseHandle(file);
+    if (MapFile(path, 1, file) != MAP_DONE) {
+        HeapFree(GetProcessHeap(), 0, file);
         return false;
     }
-    kept->file = file;
-    kept->mapping = mapping;
-    kept->bytes = base;
-    *bytes = base;
-    *token = kept;
+    *bytes = file->base;
+    *size = file->size;
+    *token = file;
     return true;
 }
 
 static void ProbeRelease(void*, void* token)
 {
-    Mapped* kept = static_cast<Mapped*>(token);
-    UnmapViewOfFile(kept->bytes);
-    CloseHandle(kept->mapping);
-    CloseHandle(kept->file);
-    HeapFree(GetProcessHeap(), 0, kept);
+    UnmapImageFile(static_cast<ImageFile*>(token));
+    HeapFree(GetProcessHeap(), 0, token);
 }
 
 // Files kept mapped for the whole run, by path: a library that many files
@@ -206,7 +184,7 @@ const ULONGLONG KEPT_BYTES = 512ull * 1024 * 1024;
 struct KeptFile {
     wchar_t path[MAX_PATH];
     WORD machine;          // 0: not a PE image, or not there
-    Mapped* mapped;        // null when not there or not kept
+    ImageFile* mapped;     // null when not there or not kept
     DWORD size;
 };
 
@@ -251,7 +229,7 @@ static KeptFile* Keep(KeptFiles* kept, const wchar_t* path)
     const BYTE* bytes;
     void* token;
     if (ProbeMap(NULL, path, &bytes, &file->size, &token)) {
-        file->mapped = static_cast<Mapped*>(token);
+        file->mapped = static_cast<ImageFile*>(token);
         kept->bytes += file->size;
         ImageView view;
         if (InitImageView(&view, bytes, file->size))
@@ -273,7 +251,7 @@ static bool KeptMap(void* context, const wchar_t* path, const BYTE** bytes, DWOR
         return ProbeMap(NULL, path, bytes, size, token);
     if (!file->mapped)
         return false;
-    *bytes = file->mapped->bytes;
+    *bytes = file->mapped->base;
     *size = file->size;
     *token = NULL;   // stays mapped
     return true;

@@ -6,40 +6,10 @@ suite wrote (the hostile catalogue among them). Every run is without a
 display, in a Wine prefix of its own that never had one, as on a build
 machine. Exit status 0 when everything holds."""
 import argparse, glob, json, os, shutil, subprocess, sys
+from windowless_wine import start_prefix, stop_prefix, windowless_env, winepath
 
 WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
 MODULE = os.path.join(WINE_MODULES, 'version.dll')
-
-
-def winepath(path):
-    return 'Z:' + os.path.abspath(path).replace('/', '\\')
-
-
-def windowless_env(args):
-    env = dict(os.environ)
-    for name in ('DISPLAY', 'WAYLAND_DISPLAY'):
-        env.pop(name, None)
-    env['WINEPREFIX'] = args.prefix
-    # Wine reads the command line in the locale's encoding: names outside
-    # ASCII need a UTF-8 one.
-    env.setdefault('LANG', 'C.UTF-8')
-    return env
-
-
-def start_prefix(args):
-    """Makes the prefix without a display and starts its wineserver and
-    services with their output going nowhere: started by a captured run, they
-    would hold its pipes open."""
-    env = windowless_env(args)
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
-    subprocess.run([args.make_prefix, args.prefix], check=True, **quiet)
-    subprocess.run(['wineserver', '-p'], check=True, **quiet)
-    subprocess.run([args.wine, 'cmd', '/c', 'exit'], **quiet)
-
-
-def stop_prefix(args):
-    subprocess.run(['wineserver', '-k'], env=windowless_env(args), stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def run(args, cli, files_args):

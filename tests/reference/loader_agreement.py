@@ -14,14 +14,13 @@ Without --strict this only reports; with it, a verdict disagreement or a
 library predicted at start that the loader did not load fails the run."""
 import argparse, collections, glob, json, os, re, subprocess, sys, tempfile
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from windowless_wine import start_prefix, stop_prefix, windowless_env, winepath
+
 ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND, ERROR_DLL_INIT_FAILED = 126, 127, 1114
 
 STUB = re.compile(r'No implementation for (.+)\.([^.]+) imported from L"(.*)", setting')
 NOT_FOUND = re.compile(r'Library (\S+) \(which is needed by L"(.*)"\) not found')
-
-
-def winepath(path):
-    return 'Z:' + os.path.abspath(path).replace('/', '\\')
 
 
 def base_name(path):
@@ -38,30 +37,6 @@ def is_pe(path):
         return False
     at = int.from_bytes(head[60:64], 'little')
     return head[at:at + 4] == b'PE\0\0' if at + 4 <= len(head) else False
-
-
-def windowless_env(args):
-    env = dict(os.environ)
-    for name in ('DISPLAY', 'WAYLAND_DISPLAY'):
-        env.pop(name, None)
-    env['WINEPREFIX'] = args.prefix
-    env.setdefault('LANG', 'C.UTF-8')
-    return env
-
-
-def start_prefix(args):
-    """As cli_check.py: the prefix made without a display, its wineserver
-    and services started with their output going nowhere."""
-    env = windowless_env(args)
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
-    subprocess.run([args.make_prefix, args.prefix], check=True, **quiet)
-    subprocess.run(['wineserver', '-p'], **quiet)   # fails when one runs already
-    subprocess.run([args.wine, 'cmd', '/c', 'exit'], **quiet)
-
-
-def stop_prefix(args):
-    subprocess.run(['wineserver', '-k'], env=windowless_env(args), stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def run_loader(args, path):
