@@ -273,10 +273,12 @@ static int FollowForwarder(Walk* walk, int from, const char* text, char* name, b
     size_t libraryBytes = dot - text;
     if (libraryBytes == 0 || libraryBytes >= CLOSURE_NAME_UNITS || dot[1] == '\0')
         return -2;
-    // The loader takes the text before the dot as a file name, ".dll" added.
+    // The loader takes the text before the last dot as a file name, ".dll"
+    // added when it has no extension.
     wchar_t library[CLOSURE_NAME_UNITS];
     AnsiToWide(text, static_cast<DWORD>(libraryBytes), library, CLOSURE_NAME_UNITS - 4);
-    lstrcatW(library, L".dll");
+    if (!wcschr(library, L'.'))
+        lstrcatW(library, L".dll");
     *byOrdinal = dot[1] == '#';
     if (*byOrdinal) {
         DWORD value = 0;
