@@ -3,6 +3,7 @@
 
 #define IDD_MAIN            1
 #define IDI_MAIN            1
+#define IDD_FIND            2   // the find dialog, with the system's control ids
 
 // Controls of the main dialog.
 #define IDC_PATH            10
@@ -46,3 +47,4 @@
 #define IDS_PROGRAM_TEXT    51
 #define IDS_TOTAL           52
 #define IDS_OPEN_FILTER     53
+#define IDS_FIND_MISSING    54   // the caption's note after a search that found nothing

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <string.h>
 #include "copy_row.h"
+#include "find_rows.h"
 #include "list_sink.h"
 #include "open_file.h"
 #include "open_image.h"
@@ -105,6 +106,7 @@ static void OpenCommandLineFile(HWND dialog)
 void InitMainDialog(HWND dialog, bool openCommandLine)
 {
     HMODULE resources = GetResourceModule();
+    AttachFind(dialog);
     AddTabs(dialog, resources);
     AddColumns(dialog, resources);
     ListSink summary = { GetDlgItem(dialog, IDC_LIST_SUMMARY), false };
@@ -193,6 +195,8 @@ static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (OnFindMessage(dialog, message, wParam, lParam))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitMainDialog(dialog, lParam != DIALOG_NO_COMMAND_LINE);
@@ -207,6 +211,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
     case WM_DROPFILES:
         OpenDroppedImage(dialog, reinterpret_cast<HDROP>(wParam));
+        return FALSE;
+    case WM_DESTROY:
+        DetachFind(dialog);
         return FALSE;
     }
     return FALSE;

@@ -1,7 +1,10 @@
-// Ctrl+C in a list puts the selected row on the clipboard, its cells joined by tabs.
+// Keys in the lists: Ctrl+C puts the selected row on the clipboard, its cells
+// joined by tabs; Ctrl+F and F3 find a row.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <dlgs.h>
+#include "shell/find_rows.h"
 #include "shell/list_sink.h"
 #include "remote_viewer.h"
 #include "res/resource.h"
@@ -145,4 +148,156 @@ TEST_F(CopyRow, OtherKeysAndNoSelectionLeaveTheClipboardAlone)
 
     PressKey(exports, 'C', true);
     EXPECT_EQ(L"0001\tExported", ClipboardText());
+}
+
+// Keys pressed on the keyboard, run through the dialog's modal loop as
+// DialogBoxParamW runs it (IsDialogMessageW first).
+static void TypeKeys(HWND dialog, const std::vector<WORD>& down)
+{
+    std::vector<INPUT> inputs;
+    for (size_t i = 0; i < down.size() * 2; ++i) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = down[i < down.size() ? i : down.size() * 2 - 1 - i];
+        input.ki.dwFlags = i < down.size() ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageW(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        Sleep(10);
+    }
+}
+
+static BOOL CALLBACK CountOwned(HWND window, LPARAM context)
+{
+    std::pair<HWND, int>* count = reinterpret_cast<std::pair<HWND, int>*>(context);
+    if (GetWindow(window, GW_OWNER) == count->first && IsWindowVisible(window))
+        ++count->second;
+    return TRUE;
+}
+
+static int FindDialogs(HWND dialog)
+{
+    std::pair<HWND, int> count(dialog, 0);
+    EnumThreadWindows(GetCurrentThreadId(), CountOwned, reinterpret_cast<LPARAM>(&count));
+    return count.second;
+}
+
+static int SelectedRow(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+static std::wstring Caption(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+class FindRows : public ViewerDialogTest {
+protected:
+    void SetUp() override
+    {
+        ViewerDialogTest::SetUp();
+        const wchar_t* exports[][2] = { { L"0001", L"CreateWindowExW" }, { L"0002", L"createwindow" },
+                                        { L"0003", L"DestroyWindow" }, { L"0004", L"Window_Proc" },
+                                        { L"0005", L"Get Window Text" } };
+        HWND list = GetDlgItem(dialog, IDC_LIST_EXPORTS);
+        for (int row = 0; row < 5; ++row) {
+            InsertRow(list, row, exports[row][0], ROW_PLAIN);
+            SetCell(list, row, 1, exports[row][1]);
+        }
+        HWND imports = GetDlgItem(dialog, IDC_LIST_IMPORTS);
+        InsertRow(imports, 0, NULL, ROW_HEADER);
+        SetCell(imports, 0, 1, L"user32.dll");
+        InsertRow(imports, 1, L"0000", ROW_PLAIN);
+        SetCell(imports, 1, 1, L"CreateWindowExW");
+    }
+};
+
+TEST_F(FindRows, CtrlFOpensOneFindDialogAndF3Repeats)
+{
+    SetForegroundWindow(dialog);
+    SetFocus(GetDlgItem(dialog, IDC_LIST_IMPORTS));
+    TypeKeys(dialog, { VK_CONTROL, 'F' });
+    HWND finder = FindDialogWindow();
+    ASSERT_TRUE(finder != NULL);
+    EXPECT_EQ(1, FindDialogs(dialog));
+    EXPECT_EQ(dialog, GetWindow(finder, GW_OWNER));
+    // The caption is the template's (two units), not the system's.
+    EXPECT_EQ(2, GetWindowTextLengthW(finder));
+    TypeKeys(dialog, { VK_CONTROL, 'F' });
+    EXPECT_EQ(finder, FindDialogWindow());
+    EXPECT_EQ(1, FindDialogs(dialog));
+
+    // Typed into the find dialog; Enter is its Find Next.
+    TypeKeys(dialog, { 'W', 'I', 'N', 'D', VK_RETURN });
+    HWND imports = GetDlgItem(dialog, IDC_LIST_IMPORTS);
+    EXPECT_EQ(1, SelectedRow(imports));
+    // Esc closes it; F3 and Shift+F3 search on without it.
+    TypeKeys(dialog, { VK_ESCAPE });
+    EXPECT_TRUE(FindDialogWindow() == NULL);
+    ShowTab(dialog, IDC_LIST_EXPORTS - IDC_LIST_FIRST);
+    HWND exports = GetDlgItem(dialog, IDC_LIST_EXPORTS);
+    SetFocus(exports);
+    TypeKeys(dialog, { VK_F3 });
+    EXPECT_EQ(0, SelectedRow(exports));
+    TypeKeys(dialog, { VK_F3 });
+    EXPECT_EQ(1, SelectedRow(exports));
+    TypeKeys(dialog, { VK_SHIFT, VK_F3 });
+    EXPECT_EQ(0, SelectedRow(exports));
+}
+
+TEST_F(FindRows, FindNextSearchesTheSelectedTabsList)
+{
+    // `found` -1: nothing is found, the selection stays and the caption says so.
+    struct Search { int list; int selected; const wchar_t* text; bool matchCase, wholeWord, down; int found; };
+    const Search searches[] = {
+        { IDC_LIST_EXPORTS, -1, L"window", false, false, true, 0 },   // part of a name, any case
+        { IDC_LIST_EXPORTS, 0, L"window", false, false, true, 1 },    // from the row after the selected one
+        { IDC_LIST_EXPORTS, 0, L"Window", true, false, true, 2 },     // match case
+        { IDC_LIST_EXPORTS, -1, L"window", true, false, true, 1 },
+        { IDC_LIST_EXPORTS, -1, L"Window", false, true, true, 4 },    // whole word: not Window_Proc
+        { IDC_LIST_EXPORTS, 2, L"window", false, false, false, 1 },   // upward
+        { IDC_LIST_EXPORTS, -1, L"window", false, false, false, 4 },
+        { IDC_LIST_EXPORTS, 4, L"create", false, false, true, 0 },    // wraps around
+        { IDC_LIST_EXPORTS, 0, L"create", false, false, false, 1 },
+        { IDC_LIST_EXPORTS, 0, L"createwindowexw", false, false, true, 0 },   // the selected row, last
+        { IDC_LIST_EXPORTS, 1, L"0004", false, false, true, 3 },      // every column
+        { IDC_LIST_IMPORTS, -1, L"USER32", false, false, true, 0 },
+        { IDC_LIST_EXPORTS, 2, L"user32", false, false, true, -1 },   // only in another tab's list
+        { IDC_LIST_EXPORTS, 2, L"Proc", false, true, true, -1 },
+    };
+    OpenFindDialog(dialog);
+    HWND finder = FindDialogWindow();
+    ASSERT_TRUE(finder != NULL);
+    for (const Search& s : searches) {
+        ShowTab(dialog, s.list - IDC_LIST_FIRST);
+        HWND list = GetDlgItem(dialog, s.list);
+        if (s.selected >= 0)
+            SelectRow(list, s.selected);
+        else
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        SetDlgItemTextW(finder, edt1, s.text);
+        CheckDlgButton(finder, chx2, s.matchCase ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(finder, chx1, s.wholeWord ? BST_CHECKED : BST_UNCHECKED);
+        CheckRadioButton(finder, rad1, rad2, s.down ? rad2 : rad1);
+        SendMessageW(finder, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(finder, IDOK)));
+        EXPECT_EQ(s.found >= 0 ? s.found : s.selected, SelectedRow(list)) << s.text;
+        EXPECT_EQ(s.found < 0, Caption(dialog).find(L" - 找不到 ") != std::wstring::npos) << s.text;
+    }
+    // Opening another file keeps the text.
+    OpenInViewer(dialog, BesideTests(L"modview.exe"));
+    EXPECT_EQ(finder, FindDialogWindow());
+    wchar_t text[64] = {};
+    GetDlgItemTextW(finder, edt1, text, 64);
+    EXPECT_STREQ(L"Proc", text);
 }

@@ -49,8 +49,9 @@ TEST(EnglishCompanion, HoldsEveryStringOfTheExecutableInEnglish)
         // String tables are stored in blocks of 16, each under its language.
         EXPECT_TRUE(FindResourceExW(english, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), ENGLISH_US)) << id;
     }
-    EXPECT_EQ(45, strings);
+    EXPECT_EQ(46, strings);
     EXPECT_TRUE(FindResourceExW(english, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), ENGLISH_US));
+    EXPECT_TRUE(FindResourceExW(english, RT_DIALOG, MAKEINTRESOURCEW(IDD_FIND), ENGLISH_US));
     EXPECT_FALSE(FindResourceExW(english, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN),
                                  MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_HONGKONG)));
 
