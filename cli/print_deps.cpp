@@ -1,5 +1,4 @@
 #include "print_deps.h"
-#include <stdio.h>
 
 // Edges grouped by one of their ends: the edges of library i are
 // order[start[i]] to order[start[i + 1] - 1]. Counting sort, linear in edges.
@@ -45,11 +44,18 @@ struct DepsPrint {
     int stamp;
 };
 
-static void PutNumber(Output* out, long value)
+// A count or an ordinal in decimal; by hand, since the C library's printf
+// family brings a floating-point formatter this program has no use for.
+static void PutNumber(Output* out, unsigned long value)
 {
     char text[16];
-    sprintf(text, "%ld", value);
-    PutText(out, text);
+    int at = sizeof text - 1;
+    text[at] = '\0';
+    do {
+        text[--at] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && at > 0);
+    PutText(out, text + at);
 }
 
 // Calls `each` for every distinct library at the other end of library i's
