@@ -28,7 +28,8 @@ static const char USAGE[] =
     "\n"
     "  --view NAMES  only these views, separated by commas: imports, delay-imports,\n"
     "                exports, sections, summary, version, strings (default: all)\n"
-    "  --json        one JSON document, an array with an object per file\n"
+    "  --json        one JSON document of data, the same in every language:\n"
+    "                {\"format\": 1, \"files\": [an object per file]}\n"
     "                (default: text, a line per row, cells separated by tabs)\n"
     "  --resolve     add, for every imported library, the path that a double-click\n"
     "                in modview would open, or \"not found\"\n"
@@ -177,48 +178,100 @@ static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
     return full;
 }
 
+// Maps the image at `path`; null when `file` and `view` are ready (unmap
+// the file), else why the file is not shown (and nothing stays open).
+static const wchar_t* OpenImage(const wchar_t* path, ImageFile* file, ImageView* view)
+{
+    if (!path[0])
+        return L"path too long";
+    MapResult mapped = MapImageFile(path, file);
+    if (mapped != MAP_DONE)
+        return mapped == MAP_TOO_SMALL ? L"not a PE image" : L"cannot open";
+    if (InitImageView(view, file->base, file->size))
+        return NULL;
+    UnmapImageFile(file);
+    return L"not a PE image";
+}
+
 // Reads the views of the image at `path` into `tables`; null when they are
 // all there, else why the file is not shown.
 static const wchar_t* ReadViews(const wchar_t* path, HMODULE resources, RowTable tables[VIEW_COUNT])
 {
     ImageFile file;
-    MapResult mapped = MapImageFile(path, &file);
-    if (mapped != MAP_DONE)
-        return mapped == MAP_TOO_SMALL ? L"not a PE image" : L"cannot open";
-    const wchar_t* why = NULL;
     ImageView view;
-    if (InitImageView(&view, file.base, file.size)) {
-        RowSink sinks[VIEW_COUNT];
-        for (int v = 0; v < VIEW_COUNT; ++v)
-            sinks[v] = TableSink(&tables[v]);
-        AddSummaryLabels(&sinks[VIEW_SUMMARY], resources);
-        ShowViews(sinks, resources, &view);
-        for (int v = 0; v < VIEW_COUNT; ++v) {
-            if (tables[v].outOfMemory)
-                why = L"out of memory";
-        }
-    } else {
-        why = L"not a PE image";
+    const wchar_t* why = OpenImage(path, &file, &view);
+    if (why)
+        return why;
+    RowSink sinks[VIEW_COUNT];
+    for (int v = 0; v < VIEW_COUNT; ++v)
+        sinks[v] = TableSink(&tables[v]);
+    AddSummaryLabels(&sinks[VIEW_SUMMARY], resources);
+    ShowViews(sinks, resources, &view);
+    for (int v = 0; v < VIEW_COUNT; ++v) {
+        if (tables[v].outOfMemory)
+            why = L"out of memory";
     }
     UnmapImageFile(&file);
     return why;
+}
+
+// The closure of the file with --resolve and --deps; false when it was
+// asked for and could not be had.
+static bool WalkClosure(const Options* options, const LoaderFacts* facts, const wchar_t* fullPath,
+                        Closure* closure, bool* walked)
+{
+    *walked = false;
+    if (!options->deps && !options->choice.resolve)
+        return true;
+    *walked = BuildClosure(facts, fullPath, closure);
+    return *walked && !closure->outOfMemory;
+}
+
+// --json without --deps: the views read straight from the mapped image.
+static bool PrintJsonFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
+                          const LoaderFacts* facts, int* notFound)
+{
+    ImageFile image;
+    ImageView view;
+    const wchar_t* why = OpenImage(fullPath, &image, &view);
+    bool mapped = why == NULL;
+    Closure closure = {};
+    bool walked = false;
+    if (!why && !WalkClosure(options, facts, fullPath, &closure, &walked))
+        why = L"out of memory";
+    if (why) {
+        Complain(file, why);
+        printer->form->failure(printer, file, why);
+    } else {
+        BuildSectionIndex(&view);
+        if (!PrintJsonViews(printer, file, &view, &options->choice, walked ? &closure : NULL, notFound)) {
+            why = L"out of memory";
+            Complain(file, why);
+        }
+        FreeSectionIndex(&view);
+    }
+    Flush(printer->out);
+    if (walked)
+        FreeClosure(&closure);
+    if (mapped)
+        UnmapImageFile(&image);
+    return why == NULL;
 }
 
 // Reads one file and prints it; false when it was not shown.
 static bool PrintFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
                       HMODULE resources, const LoaderFacts* facts, int* notFound)
 {
+    if (options->json && !options->deps)
+        return PrintJsonFile(printer, file, fullPath, options, facts, notFound);
     RowTable tables[VIEW_COUNT];
     for (int v = 0; v < VIEW_COUNT; ++v)
         InitRowTable(&tables[v], VIEW_COLUMNS[v]);
-    const wchar_t* why = fullPath[0] ? ReadViews(fullPath, resources, tables) : L"path too long";
+    const wchar_t* why = ReadViews(fullPath, resources, tables);
     Closure closure = {};
     bool walked = false;
-    if (!why && (options->deps || options->choice.resolve)) {
-        walked = BuildClosure(facts, fullPath, &closure);
-        if (!walked || closure.outOfMemory)
-            why = L"out of memory";
-    }
+    if (!why && !WalkClosure(options, facts, fullPath, &closure, &walked))
+        why = L"out of memory";
     if (why) {
         Complain(file, why);
         printer->form->failure(printer, file, why);
@@ -227,7 +280,7 @@ static bool PrintFile(Printer* printer, const wchar_t* file, const wchar_t* full
         if (MissingAtStart(&closure))
             ++*notFound;
     } else {
-        PrintViews(printer, file, tables, &options->choice, walked ? &closure : NULL, notFound);
+        PrintTextViews(printer, file, tables, &options->choice, walked ? &closure : NULL, notFound);
     }
     Flush(printer->out);
     if (walked)

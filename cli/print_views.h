@@ -1,32 +1,21 @@
-// Printing the views of a file, read into tables, through one printer with a
-// text and a JSON form: the views and rows are walked once, here, and each
-// printer only says how a file, a view and a row look.
+// Printing the views of a file in one of two forms: text, the viewer's rows
+// from tables in memory, and JSON, data read from the image itself. One
+// printer frames the files in either form (--deps prints through it too).
 #pragma once
 #include <windows.h>
+#include "image/image_view.h"
 #include "image/row_table.h"
 #include "loader/closure.h"
 #include "output.h"
 #include "view_formats.h"
 
-// Where a double-click on a library's header row would lead.
-enum LibraryPath {
-    PATH_NOT_ASKED,   // not a library's header row, or no --resolve
-    PATH_FOUND,
-    PATH_NOT_FOUND,
-};
-
 struct Printer;
 
-// How a file, a view and a row look in one form of output.
+// How the files look in one form of output.
 struct PrinterForm {
     void (*beginFile)(Printer* p, const wchar_t* file);
     // A file that was not shown, saying why; standing for beginFile to endFile.
     void (*failure)(Printer* p, const wchar_t* file, const wchar_t* why);
-    void (*beginView)(Printer* p, const ViewFormat* format);
-    // Row `row` of `table`; `path` is where it leads when `resolution` is PATH_FOUND.
-    void (*row)(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
-                const wchar_t* path);
-    void (*endView)(Printer* p, const ViewFormat* format, const RowTable* table);
     void (*endFile)(Printer* p);
     // After the last file.
     void (*end)(Printer* p);
@@ -38,11 +27,7 @@ extern const PrinterForm JSON_FORM;
 struct Printer {
     const PrinterForm* form;
     Output* out;
-    // The JSON form's place in the document; the text form needs none.
-    bool anyFile;
-    bool inGroup;
-    bool firstItem;
-    int total;   // the sections' header row, or -1
+    bool anyFile;   // the JSON form's place in the document
 };
 
 // What is printed of each file.
@@ -51,8 +36,17 @@ struct Choice {
     bool resolve;   // add where a double-click would lead for each imported library
 };
 
-// The views of a file, named `file` on the command line, from `tables` (by
-// ViewId). With --resolve each library is where the file's `closure` (as a
-// double-click would) leads; every library not found is counted in `notFound`.
-void PrintViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
-                const Closure* closure, int* notFound);
+// Where the imported library `name` leads with --resolve: the path in the
+// file's `closure` (as a double-click would), or "" when not found, which is
+// counted in `notFound`.
+const wchar_t* ResolvedPath(const Closure* closure, const wchar_t* name, int* notFound);
+
+// The views of a file, named `file` on the command line, as text from
+// `tables` (by ViewId). With a `closure`, each library's row ends in where it leads.
+void PrintTextViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
+                    const Closure* closure, int* notFound);
+
+// The views of a file as JSON, read from `view` (its section index built).
+// False when a view could not be read whole (out of memory).
+bool PrintJsonViews(Printer* p, const wchar_t* file, const ImageView* view, const Choice* choice,
+                    const Closure* closure, int* notFound);

@@ -13,30 +13,36 @@ static void BeginFile(Printer* p, const wchar_t* file)
 
 // A file not shown prints nothing here: standard error says why.
 static void Failure(Printer*, const wchar_t*, const wchar_t*) {}
-
-static void BeginView(Printer* p, const ViewFormat* format)
-{
-    PutText(p->out, "-- ");
-    PutText(p->out, format->option);
-    PutChar(p->out, '\n');
-}
-
-static void Row(Printer* p, const ViewFormat* format, const RowTable* table, int row, LibraryPath resolution,
-                const wchar_t* path)
-{
-    PutChar(p->out, TableMarker(table, row) == ROW_HEADER ? '1' : '0');
-    for (int c = 0; c < VIEW_COLUMNS[format->id]; ++c) {
-        PutChar(p->out, '\t');
-        PutCell(p->out, TableCell(table, row, c));
-    }
-    if (resolution != PATH_NOT_ASKED) {
-        PutChar(p->out, '\t');
-        PutCell(p->out, resolution == PATH_FOUND ? path : L"not found");
-    }
-    PutChar(p->out, '\n');
-}
-
-static void EndView(Printer*, const ViewFormat*, const RowTable*) {}
 static void Nothing(Printer*) {}
 
-const PrinterForm TEXT_FORM = { BeginFile, Failure, BeginView, Row, EndView, Nothing, Nothing };
+const PrinterForm TEXT_FORM = { BeginFile, Failure, Nothing, Nothing };
+
+void PrintTextViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
+                    const Closure* closure, int* notFound)
+{
+    p->form->beginFile(p, file);
+    for (int v = 0; v < VIEW_COUNT; ++v) {
+        if (!choice->shown[v])
+            continue;
+        const ViewFormat* format = &VIEW_FORMATS[v];
+        const RowTable* table = &tables[format->id];
+        PutText(p->out, "-- ");
+        PutText(p->out, format->option);
+        PutChar(p->out, '\n');
+        for (int r = 0; r < table->rows; ++r) {
+            bool header = TableMarker(table, r) == ROW_HEADER;
+            PutChar(p->out, header ? '1' : '0');
+            for (int c = 0; c < VIEW_COLUMNS[format->id]; ++c) {
+                PutChar(p->out, '\t');
+                PutCell(p->out, TableCell(table, r, c));
+            }
+            if (closure && format->libraries && header) {
+                const wchar_t* path = ResolvedPath(closure, TableCell(table, r, 1), notFound);
+                PutChar(p->out, '\t');
+                PutCell(p->out, path[0] ? path : L"not found");
+            }
+            PutChar(p->out, '\n');
+        }
+    }
+    p->form->endFile(p);
+}

@@ -82,7 +82,7 @@ def check_table(args, small, missing, long_path, unicode):
             problems.append('no usage text on stderr')
         if '--json' in arguments:
             try:
-                document = json.loads(out)
+                document = json.loads(out)['files']
                 if len(document) != len([a for a in arguments if a.startswith('/')]):
                     problems.append('%d objects' % len(document))
                 if status == 3:
@@ -93,7 +93,7 @@ def check_table(args, small, missing, long_path, unicode):
                     problems.append('the missing file\'s object says nothing of it')
                 if document[-1]['file'] != winepath(arguments[-1]):
                     problems.append('file %r' % document[-1]['file'])
-            except (ValueError, KeyError, IndexError) as e:
+            except (ValueError, KeyError, IndexError, TypeError) as e:
                 problems.append('JSON: %s' % e)
         print('%s %s' % ('FAIL' if problems else 'ok  ', ' '.join(arguments) or '(no arguments)'))
         for p in problems:
@@ -121,9 +121,9 @@ def check_long_cells(args):
         problems.append('text: exit %d, value lengths %r' % (code, lengths))
     code, out, err = run(args, args.cli, ['--json', '--view', 'version,strings'] + path)
     try:
-        document = json.loads(out)[0]
-        lengths = [len(document['version'][0]['values'][0]['value']), len(document['strings'][0]['strings'][0]['text'])]
-    except (ValueError, KeyError, IndexError) as e:
+        document = json.loads(out)['files'][0]
+        lengths = [len(document['version'][0]['strings'][0]['value']), len(document['strings'][0]['strings'][0]['text'])]
+    except (ValueError, KeyError, IndexError, TypeError) as e:
         lengths = str(e)
     if code != 0 or lengths != [32600, 4096]:
         problems.append('JSON: exit %d, value lengths %r' % (code, lengths))
@@ -133,25 +133,50 @@ def check_long_cells(args):
     return bool(problems)
 
 
+def english_companion(args):
+    """A copy of the companion in a folder of its own with the English module
+    beside it, as <executable>.mui."""
+    folder = os.path.join(args.scratch, 'english')
+    os.makedirs(folder, exist_ok=True)
+    cli = os.path.join(folder, 'modview-cli.exe')
+    shutil.copy(args.cli, cli)
+    shutil.copy(os.path.join(os.path.dirname(os.path.abspath(args.cli)), 'lang', 'en', 'modview.exe.mui'),
+                cli + '.mui')
+    return cli
+
+
 def check_json(args):
-    """Every file through --json, in batches of a hundred per process."""
+    """Every file through --json, in batches of a hundred per process, once by
+    the companion in its own language and once with the English module beside
+    it: the documents parse and are the same bytes."""
     files = sorted(glob.glob(os.path.join(WINE_MODULES, '*')))
     written = suite_folders(args)
     for folder in written:
         files += sorted(p for p in glob.glob(os.path.join(folder, '**'), recursive=True) if os.path.isfile(p))
+    english = english_companion(args)
     failures = objects = 0
+    # The module is in effect: the text, which is the viewer's, changes.
+    if run(args, args.cli, ['--view', 'summary', MODULE])[1] == run(args, english, ['--view', 'summary', MODULE])[1]:
+        failures += 1
+        print('FAIL the English module beside the copy changes no text')
     for start in range(0, len(files), 100):
         batch = files[start:start + 100]
         code, out, err = run(args, args.cli, ['--json'] + [winepath(f) for f in batch])
         try:
             document = json.loads(out)
-            objects += len(document)
-            if len(document) != len(batch) or code not in (0, 1):
-                raise ValueError('%d objects for %d files, exit %d' % (len(document), len(batch), code))
-        except ValueError as e:
+            if document.get('format') != 1:
+                raise ValueError('format %r' % document.get('format'))
+            objects += len(document['files'])
+            if len(document['files']) != len(batch) or code not in (0, 1):
+                raise ValueError('%d objects for %d files, exit %d' % (len(document['files']), len(batch), code))
+            other_code, other, err = run(args, english, ['--json'] + [winepath(f) for f in batch])
+            if other != out or other_code != code:
+                raise ValueError('the English module changes the document (exit %d, %d against %d bytes)'
+                                 % (other_code, len(other), len(out)))
+        except (ValueError, KeyError, TypeError, AttributeError) as e:
             failures += 1
             print('FAIL --json on %s...: %s' % (batch[0], e))
-    print('%s JSON of %d files (%d of them written by the suite)' %
+    print('%s JSON of %d files (%d of them written by the suite), the same with the English module' %
           ('FAIL' if failures else 'ok  ', objects, objects - len(glob.glob(os.path.join(WINE_MODULES, '*')))))
     if not written:
         print('FAIL no files written by the suite: run modview_tests first')

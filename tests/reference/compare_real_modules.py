@@ -4,11 +4,16 @@ under Wine) and compares its lists row for row with what an independent
 parser, python3-pefile, says they must hold. The text output escapes
 backslash, tab, CR and LF inside cells, and a lone surrogate as \\uXXXX.
 
+Then the typed fields of `modview-cli --json` that pefile also reads, over
+every Wine module: machine, characteristics, entry point, image base,
+checksum (stored, and computed against pefile's), each section's raw fields,
+and each export's address and forwarder.
+
 Each expect_<view>.py beside this script provides LIST_ID, MODULES (file names
 under the Wine module folder), and expected_rows(pe, path) returning a list of
 tuples (marker, cell 0, cell 1, ...); optionally compare(actual, expected)
 returning a list of difference texts. Exit status 0 when every list matches."""
-import argparse, glob, importlib.util, os, subprocess, sys
+import argparse, glob, importlib.util, json, os, subprocess, sys
 
 WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
 
@@ -78,6 +83,69 @@ def default_compare(actual, expected):
     return diffs
 
 
+def dump_json(wine, tool, files):
+    """{file: object} of --json over the headers, sections and exports."""
+    out = subprocess.run([wine, tool, '--json', '--view', 'summary,sections,exports'] +
+                         [winepath(f) for f in files], capture_output=True, timeout=600)
+    if out.returncode not in (0, 1):
+        raise SystemExit('modview-cli --json failed: %s' % out.stderr.decode(errors='replace'))
+    return dict(zip(files, json.loads(out.stdout.decode('utf-8'))['files']))
+
+
+def typed_fields(pe):
+    """What --json must say of the fields pefile reads, in its shape."""
+    fh, oh = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    headers = {'machine_raw': fh.Machine, 'characteristics_raw': fh.Characteristics,
+               'entry_point': oh.AddressOfEntryPoint, 'image_base': oh.ImageBase, 'checksum': oh.CheckSum,
+               'checksum_computed': pe.generate_checksum()}
+    sections = [{'name': s.Name.split(b'\0')[0].decode('cp1252'), 'virtual_address': s.VirtualAddress,
+                 'virtual_size': s.Misc_VirtualSize, 'raw_offset': s.PointerToRawData,
+                 'raw_size': s.SizeOfRawData, 'characteristics_raw': s.Characteristics} for s in pe.sections]
+    exports = set()
+    if hasattr(pe, 'DIRECTORY_ENTRY_EXPORT'):
+        for e in pe.DIRECTORY_ENTRY_EXPORT.symbols:
+            if e.address:
+                exports.add((e.ordinal, e.address, e.forwarder.decode('cp1252') if e.forwarder else None))
+    return headers, sections, exports
+
+
+def compare_typed(args, pefile):
+    """Returns (modules agreeing, modules compared, fields compared)."""
+    files = sorted(f for f in glob.glob(os.path.join(WINE_MODULES, '*')) if os.path.isfile(f))
+    agreed = compared = fields = 0
+    for start in range(0, len(files), 100):
+        objects = dump_json(args.wine, args.cli, files[start:start + 100])
+        for path, o in objects.items():
+            if 'error' in o:
+                continue
+            try:
+                pe = pefile.PE(path, fast_load=True)
+                pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_EXPORT']])
+            except pefile.PEFormatError:
+                continue
+            headers, sections, exports = typed_fields(pe)
+            diffs = ['%s %r, expected %r' % (k, o['headers'].get(k), v) for k, v in headers.items()
+                     if o['headers'].get(k) != v]
+            actual = [{k: s[k] for k in sections[0]} for s in o['sections']] if sections else o['sections']
+            if actual != sections:
+                diffs.append('sections %r, expected %r' % (actual[:3], sections[:3]))
+            listed = {(e['ordinal'], e['rva'], e['forwarder']) for e in o['exports'] if e['rva'] is not None}
+            if listed != exports:
+                diffs.append('exports: %r more, %r fewer' % (sorted(listed - exports)[:3], sorted(exports - listed)[:3]))
+            compared += 1
+            fields += len(headers) + len(sections) * len(SECTION_KEYS) + 2 * len(exports)
+            if diffs:
+                print('FAIL typed fields %s:' % os.path.basename(path))
+                for d in diffs[:6]:
+                    print('   ', d)
+            else:
+                agreed += 1
+    return agreed, compared, fields
+
+
+SECTION_KEYS = ('name', 'virtual_address', 'virtual_size', 'raw_offset', 'raw_size', 'characteristics_raw')
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--cli', required=True, help='path of modview-cli.exe')
@@ -110,7 +178,9 @@ def main():
             else:
                 print('ok   %s %s (list %d, %d rows)' % (checker.__name__, name, checker.LIST_ID, len(actual)))
     print('%d passed, %d failed' % (checked - failed, failed))
-    return 1 if failed else 0
+    agreed, compared, fields = compare_typed(args, pefile)
+    print('typed JSON fields: %d of %d modules agree with pefile (%d fields)' % (agreed, compared, fields))
+    return 1 if failed or agreed != compared or compared == 0 else 0
 
 
 if __name__ == '__main__':

@@ -98,8 +98,8 @@ def run_deps(args, batch):
     out = subprocess.run([args.wine, args.cli, '--deps', '--json'] + [winepath(f) for f in batch],
                          stdin=subprocess.DEVNULL, capture_output=True, timeout=900, env=windowless_env(args))
     try:
-        document = json.loads(out.stdout.decode('utf-8'))
-    except ValueError as e:
+        document = json.loads(out.stdout.decode('utf-8'))['files']
+    except (ValueError, KeyError, TypeError) as e:
         return {}, 'JSON does not parse (%s), exit %d: %s' % (e, out.returncode, out.stderr.decode(errors='replace')[:300])
     if len(document) != len(batch):
         return {}, '%d objects for %d files, exit %d' % (len(document), len(batch), out.returncode)
