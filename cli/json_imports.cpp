@@ -132,7 +132,7 @@ bool PutExports(Output* out, const ImageView* view)
         const BYTE* forwarder = NULL;
         if (entry->hasRva) {
             PutNumber(out, entry->rva);
-            forwarder = ExportForwarder(view, entry->rva, &length);
+            forwarder = ExportForwarder(view, entry->rva, 4 * ANSI_UNITS, &length, NULL);
         } else {
             PutText(out, "null");
         }

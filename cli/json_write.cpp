@@ -2,7 +2,6 @@
 #include "image/text_format.h"
 
 // Longer names of the file are cut to this many units.
-static const int ANSI_UNITS = 4096;
 
 void PutKey(Output* out, const char* key)
 {

@@ -26,6 +26,9 @@ void PutEnumWord(Output* out, DWORD value, const Word* words, int count);
 void PutFlagWords(Output* out, DWORD value, const Word* words, int count);
 // 8-bit text of the file, in the ANSI code page, up to its NUL or `length`
 // bytes; null when `text` is null.
+// Units of 8-bit text PutAnsiString converts: no code page needs more than
+// four bytes for one, so no more than 4 * ANSI_UNITS bytes of it are read.
+const int ANSI_UNITS = 4096;
 void PutAnsiString(Output* out, const BYTE* text, DWORD length);
 // `text` quoted, or null.
 void PutStringOrNull(Output* out, const wchar_t* text);

@@ -193,26 +193,20 @@ static const wchar_t* OpenImage(const wchar_t* path, ImageFile* file, ImageView*
     return L"not a PE image";
 }
 
-// Reads the views of the image at `path` into `tables`; null when they are
-// all there, else why the file is not shown.
-static const wchar_t* ReadViews(const wchar_t* path, HMODULE resources, RowTable tables[VIEW_COUNT])
+// The viewer's rows of the mapped image, for the text form; null when they
+// are all there, else why the file is not shown.
+static const wchar_t* ReadViews(ImageView* view, HMODULE resources, RowTable tables[VIEW_COUNT])
 {
-    ImageFile file;
-    ImageView view;
-    const wchar_t* why = OpenImage(path, &file, &view);
-    if (why)
-        return why;
     RowSink sinks[VIEW_COUNT];
     for (int v = 0; v < VIEW_COUNT; ++v)
         sinks[v] = TableSink(&tables[v]);
     AddSummaryLabels(&sinks[VIEW_SUMMARY], resources);
-    ShowViews(sinks, resources, &view);
+    ShowViews(sinks, resources, view);
     for (int v = 0; v < VIEW_COUNT; ++v) {
         if (tables[v].outOfMemory)
-            why = L"out of memory";
+            return L"out of memory";
     }
-    UnmapImageFile(&file);
-    return why;
+    return NULL;
 }
 
 // The closure of the file with --resolve and --deps; false when it was
@@ -227,66 +221,49 @@ static bool WalkClosure(const Options* options, const LoaderFacts* facts, const 
     return *walked && !closure->outOfMemory;
 }
 
-// --json without --deps: the views read straight from the mapped image.
-static bool PrintJsonFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
-                          const LoaderFacts* facts, int* notFound)
+// Reads one file and prints it: its closure with --deps, else its views, in
+// JSON read straight from the image, in text from the viewer's rows. False
+// when it was not shown.
+static bool PrintFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
+                      HMODULE resources, const LoaderFacts* facts, int* notFound)
 {
     ImageFile image;
     ImageView view;
     const wchar_t* why = OpenImage(fullPath, &image, &view);
     bool mapped = why == NULL;
-    Closure closure = {};
-    bool walked = false;
-    if (!why && !WalkClosure(options, facts, fullPath, &closure, &walked))
-        why = L"out of memory";
-    if (why) {
-        Complain(file, why);
-        printer->form->failure(printer, file, why);
-    } else {
-        BuildSectionIndex(&view);
-        if (!PrintJsonViews(printer, file, &view, &options->choice, walked ? &closure : NULL, notFound)) {
-            why = L"out of memory";
-            Complain(file, why);
-        }
-        FreeSectionIndex(&view);
-    }
-    Flush(printer->out);
-    if (walked)
-        FreeClosure(&closure);
-    if (mapped)
-        UnmapImageFile(&image);
-    return why == NULL;
-}
-
-// Reads one file and prints it; false when it was not shown.
-static bool PrintFile(Printer* printer, const wchar_t* file, const wchar_t* fullPath, const Options* options,
-                      HMODULE resources, const LoaderFacts* facts, int* notFound)
-{
-    if (options->json && !options->deps)
-        return PrintJsonFile(printer, file, fullPath, options, facts, notFound);
     RowTable tables[VIEW_COUNT];
     for (int v = 0; v < VIEW_COUNT; ++v)
         InitRowTable(&tables[v], VIEW_COLUMNS[v]);
-    const wchar_t* why = ReadViews(fullPath, resources, tables);
+    bool text = !options->deps && !options->json;
+    if (!why && text)
+        why = ReadViews(&view, resources, tables);
     Closure closure = {};
     bool walked = false;
     if (!why && !WalkClosure(options, facts, fullPath, &closure, &walked))
         why = L"out of memory";
     if (why) {
-        Complain(file, why);
         printer->form->failure(printer, file, why);
     } else if (options->deps) {
         PrintDeps(printer, file, &closure, options->json, options->onlyMissing);
         if (MissingAtStart(&closure))
             ++*notFound;
-    } else {
+    } else if (text) {
         PrintTextViews(printer, file, tables, &options->choice, walked ? &closure : NULL, notFound);
+    } else {
+        BuildSectionIndex(&view);
+        if (!PrintJsonViews(printer, file, &view, &options->choice, walked ? &closure : NULL, notFound))
+            why = L"out of memory";
+        FreeSectionIndex(&view);
     }
+    if (why)
+        Complain(file, why);
     Flush(printer->out);
     if (walked)
         FreeClosure(&closure);
     for (int v = 0; v < VIEW_COUNT; ++v)
         FreeRowTable(&tables[v]);
+    if (mapped)
+        UnmapImageFile(&image);
     return why == NULL;
 }
 

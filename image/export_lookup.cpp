@@ -1,5 +1,6 @@
 #include "export_lookup.h"
 #include <string.h>
+#include "export_walk.h"
 
 // The export directory and its tables, each cut to the entries inside the file.
 struct ExportTables {
@@ -11,12 +12,6 @@ struct ExportTables {
     const BYTE* ordinals;    // WORD each
     DWORD nameCount;
 };
-
-static DWORD EntriesInside(const ImageView* view, const BYTE* table, DWORD declared, DWORD entrySize)
-{
-    DWORD fit = ImageBytesLeft(view, table) / entrySize;
-    return declared < fit ? declared : fit;
-}
 
 static bool ReadExportTables(const ImageView* view, ExportTables* t)
 {
@@ -45,18 +40,13 @@ static ExportLookup Target(const ImageView* view, const ExportTables* t, DWORD i
         return EXPORT_ABSENT;
     if (out->rva < t->start || out->rva >= t->end)
         return EXPORT_FOUND;
-    // A forwarder's text lies inside the export directory, and inside the file.
-    const BYTE* text = RvaToPointer(view, out->rva);
-    DWORD room = ImageBytesLeft(view, text);
-    DWORD inDirectory = t->end - out->rva;
-    if (room > inDirectory)
-        room = inDirectory;
-    if (room > FORWARDER_BYTES)
-        room = FORWARDER_BYTES;
-    const BYTE* nul = text ? static_cast<const BYTE*>(memchr(text, 0, room)) : NULL;
-    if (!nul)
+    DWORD length;
+    bool ended;
+    const BYTE* text = ExportForwarder(view, out->rva, FORWARDER_BYTES, &length, &ended);
+    if (!text || !ended)
         return EXPORT_BAD_FORWARDER;
-    memcpy(out->forwarder, text, nul - text + 1);
+    memcpy(out->forwarder, text, length);
+    out->forwarder[length] = '\0';
     return strchr(out->forwarder, '.') ? EXPORT_FORWARDED : EXPORT_BAD_FORWARDER;
 }
 

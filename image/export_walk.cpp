@@ -1,14 +1,6 @@
 #include "export_walk.h"
 #include <string.h>
 
-// Number of `entrySize`-byte entries, up to `declared`, that lie inside the
-// file from `table` on; 0 when the table did not resolve.
-static DWORD EntriesInside(const ImageView* view, const BYTE* table, DWORD declared, DWORD entrySize)
-{
-    DWORD fit = ImageBytesLeft(view, table) / entrySize;
-    return declared < fit ? declared : fit;
-}
-
 // Number of the present slot whose ordinal is `ordinal`, or -1. The ordinals
 // were recorded in slot order, so ordinal - base ascends even when base +
 // index wraps past 2^32; the search compares those differences.
@@ -88,9 +80,11 @@ bool WalkExports(const ImageView* view, const ExportVisitor* visitor)
     return true;
 }
 
-const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD* length)
+const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD limit, DWORD* length, bool* ended)
 {
     *length = 0;
+    if (ended)
+        *ended = false;
     DWORD start = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
     DWORD size = DataDirectorySize(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
     DWORD end = size <= MAXDWORD - start ? start + size : MAXDWORD;
@@ -100,7 +94,11 @@ const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD* length)
     DWORD room = ImageBytesLeft(view, text);
     if (room > end - rva)
         room = end - rva;
+    if (room > limit)
+        room = limit;
     const BYTE* nul = text ? static_cast<const BYTE*>(memchr(text, 0, room)) : NULL;
     *length = nul ? static_cast<DWORD>(nul - text) : room;
+    if (ended)
+        *ended = nul != NULL;
     return text;
 }

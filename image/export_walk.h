@@ -22,6 +22,8 @@ bool WalkExports(const ImageView* view, const ExportVisitor* visitor);
 
 // The forwarder text of an export whose address is `rva`: an address inside
 // the export directory names "LIBRARY.Name" stored there. Null when `rva` lies
-// outside the directory; `*length` counts the bytes up to the NUL, the end of
-// the directory or the end of the file, whichever comes first.
-const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD* length);
+// outside the directory or the file. `*length` counts the bytes up to the
+// NUL, the end of the directory, the end of the file or `limit` bytes,
+// whichever comes first (a hostile directory may hold no NUL at all);
+// `*ended`, when asked for, says whether the NUL came first.
+const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD limit, DWORD* length, bool* ended);

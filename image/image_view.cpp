@@ -108,6 +108,12 @@ DWORD DataDirectorySize(const ImageView* view, int index)
     return static_cast<DWORD>(DataDirectoryEntry(view, index) >> 32);
 }
 
+DWORD EntriesInside(const ImageView* view, const BYTE* table, DWORD declared, DWORD entrySize)
+{
+    DWORD fit = ImageBytesLeft(view, table) / entrySize;
+    return declared < fit ? declared : fit;
+}
+
 DWORD ImageStringLength(const ImageView* view, const void* p)
 {
     DWORD left = ImageBytesLeft(view, p);

@@ -79,6 +79,10 @@ ULONGLONG NtQword(const ImageView* view, DWORD offset);
 // 32 bits in PE32, 64 in PE32+.
 ULONGLONG NtPointerSized(const ImageView* view, DWORD offset);
 
+// How many `entrySize`-byte entries of a table at `table`, up to `declared`,
+// lie inside the file; 0 when the table did not resolve.
+DWORD EntriesInside(const ImageView* view, const BYTE* table, DWORD declared, DWORD entrySize);
+
 // Length in bytes of the 8-bit string at p, up to its NUL or to the end of the
 // file, whichever comes first. 0 when p is outside.
 DWORD ImageStringLength(const ImageView* view, const void* p);

@@ -3,8 +3,8 @@
 
 static const DWORD IMPORTS = 0x1000, DELAY = 0x2000, EXPORTS = 0x3000, TEXT = 0x4000, RESOURCES = 0x6000;
 
-std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportSpec>& imports,
-                              const std::vector<ExportSpec>& exports, bool program, const std::string& manifest)
+std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportedLibrary>& imports,
+                              const std::vector<ExportedName>& exports, bool program, const std::string& manifest)
 {
     const DWORD width = is64 ? 8 : 4;
     PeBuilder pe(is64);
@@ -18,11 +18,11 @@ std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportSpec>& imports,
         text += static_cast<DWORD>(s.size() + 4) & ~1u;
         return at;
     };
-    for (const ImportSpec& spec : imports) {
+    for (const ImportedLibrary& library : imports) {
         DWORD table = text;
-        text += static_cast<DWORD>((spec.functions.size() + 1) * width);
-        for (size_t f = 0; f < spec.functions.size(); ++f) {
-            const std::string& name = spec.functions[f];
+        text += static_cast<DWORD>((library.functions.size() + 1) * width);
+        for (size_t f = 0; f < library.functions.size(); ++f) {
+            const std::string& name = library.functions[f];
             ULONGLONG entry;
             if (name[0] == '#') {
                 entry = std::stoul(name.substr(1)) | (is64 ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32);
@@ -35,8 +35,8 @@ std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportSpec>& imports,
             is64 ? pe.PutQword(table + static_cast<DWORD>(f) * 8, entry)
                  : pe.PutDword(table + static_cast<DWORD>(f) * 4, static_cast<DWORD>(entry));
         }
-        DWORD name = put(spec.library);
-        if (spec.delay) {
+        DWORD name = put(library.name);
+        if (library.delay) {
             IMAGE_DELAYLOAD_DESCRIPTOR d = {};
             d.Attributes.AllAttributes = 1;   // RVAs
             d.DllNameRVA = name;

@@ -6,21 +6,21 @@
 #include <vector>
 
 // An import: the library, and its functions by name or as "#N" by ordinal.
-struct ImportSpec {
-    std::string library;
+struct ImportedLibrary {
+    std::string name;
     std::vector<std::string> functions;
     bool delay;
 };
 
 // An export (ordinals from 1 in this order; names must be given sorted): its
 // name and, when forwarded, the forwarder's text.
-struct ExportSpec {
+struct ExportedName {
     std::string name;
     std::string forwarder;
 };
 
 // A library (with `program`, a program) of PE32+ (AMD64) or PE32 (i386), with
 // `manifest` as its RT_MANIFEST resource (1 for a program, 2 for a library).
-std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportSpec>& imports,
-                              const std::vector<ExportSpec>& exports, bool program = false,
+std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportedLibrary>& imports,
+                              const std::vector<ExportedName>& exports, bool program = false,
                               const std::string& manifest = "");
