@@ -1,39 +1,5 @@
 #include "print_deps.h"
-
-// Edges grouped by one of their ends: the edges of library i are
-// order[start[i]] to order[start[i + 1] - 1]. Counting sort, linear in edges.
-struct EdgeIndex {
-    int* start;   // count + 1 entries
-    int* order;
-};
-
-static bool IndexEdges(const Closure* closure, bool byTarget, EdgeIndex* index)
-{
-    HANDLE heap = GetProcessHeap();
-    index->start = static_cast<int*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, (closure->count + 2) * sizeof(int)));
-    index->order = static_cast<int*>(HeapAlloc(heap, 0, (closure->edgeCount + 1) * sizeof(int)));
-    if (!index->start || !index->order)
-        return false;
-    for (int e = 0; e < closure->edgeCount; ++e) {
-        const ClosureEdge* edge = &closure->edges[e];
-        ++index->start[(byTarget ? edge->to : edge->from) + 2];
-    }
-    for (int i = 2; i <= closure->count + 1; ++i)
-        index->start[i] += index->start[i - 1];
-    for (int e = 0; e < closure->edgeCount; ++e) {
-        const ClosureEdge* edge = &closure->edges[e];
-        index->order[index->start[(byTarget ? edge->to : edge->from) + 1]++] = e;
-    }
-    return true;
-}
-
-static void FreeIndex(EdgeIndex* index)
-{
-    if (index->start)
-        HeapFree(GetProcessHeap(), 0, index->start);
-    if (index->order)
-        HeapFree(GetProcessHeap(), 0, index->order);
-}
+#include "../loader/edge_index.h"
 
 struct DepsPrint {
     Printer* p;
@@ -284,7 +250,8 @@ void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool jso
 {
     DepsPrint d = { p, closure, {}, {}, NULL, 0 };
     d.seen = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (closure->count + 1) * sizeof(int)));
-    if (!d.seen || !IndexEdges(closure, true, &d.importers) || !IndexEdges(closure, false, &d.targets)) {
+    if (!d.seen || !IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &d.importers) ||
+        !IndexEdges(closure->edges, closure->edgeCount, closure->count, false, &d.targets)) {
         p->form->failure(p, file, L"out of memory");
     } else if (json) {
         p->form->beginFile(p, file);
@@ -298,8 +265,8 @@ void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool jso
         if (closure->cut)
             PutText(p->out, "cut: more than 10000 libraries\n");
     }
-    FreeIndex(&d.importers);
-    FreeIndex(&d.targets);
+    FreeEdgeIndex(&d.importers);
+    FreeEdgeIndex(&d.targets);
     if (d.seen)
         HeapFree(GetProcessHeap(), 0, d.seen);
 }

@@ -17,10 +17,17 @@ const wchar_t* SystemFolderFor(const LoaderFacts* facts, WORD machine)
                                                                                     : facts->systemFolder64;
 }
 
-// `folder`\`name` into `out` when it is an image of `machine`.
-static bool Candidate(const LoaderFacts* facts, const wchar_t* folder, int folderUnits, const wchar_t* name,
-                      WORD machine, wchar_t* out)
+// One search for a file name: what it knows, and where its answer goes.
+struct Search {
+    const LoaderFacts* facts;
+    WORD machine;
+    Resolution* out;
+};
+
+// `folder`\`name` into the answer's path when it is an image of the machine.
+static bool Candidate(Search* search, const wchar_t* folder, int folderUnits, const wchar_t* name)
 {
+    wchar_t* out = search->out->path;
     if (folderUnits == 0)
         return false;
     int nameUnits = lstrlenW(name);
@@ -34,37 +41,45 @@ static bool Candidate(const LoaderFacts* facts, const wchar_t* folder, int folde
         out[at++] = L'\\';
     CopyMemory(out + at, name, (nameUnits + 1) * sizeof(wchar_t));
     // The loader skips a file made for another machine and searches on.
-    if (facts->probe.imageMachine(facts->probe.context, out) == machine)
+    const FileProbe* probe = &search->facts->probe;
+    WORD found = probe->imageMachine(probe->context, out);
+    if (found == search->machine)
         return true;
+    Resolution* answer = search->out;
+    bool again = false;   // one folder can come up in two steps
+    for (int p = 0; p < answer->passedCount; ++p)
+        again = again || lstrcmpiW(answer->passed[p].path, out) == 0;
+    if (found != 0 && !again && answer->passedCount < MAX_PASSED_OVER) {
+        lstrcpyW(answer->passed[answer->passedCount].path, out);
+        answer->passed[answer->passedCount++].machine = found;
+    }
     out[0] = L'\0';
     return false;
 }
 
-static bool InFolder(const LoaderFacts* facts, const wchar_t* folder, const wchar_t* name, WORD machine,
-                     wchar_t* out)
+static bool InFolder(Search* search, const wchar_t* folder, const wchar_t* name)
 {
-    return folder && Candidate(facts, folder, lstrlenW(folder), name, machine, out);
+    return folder && Candidate(search, folder, lstrlenW(folder), name);
 }
 
 // Each folder of a list, terminated names ending with an empty one.
-static bool InFolderList(const LoaderFacts* facts, const wchar_t* list, const wchar_t* name, WORD machine,
-                         wchar_t* out)
+static bool InFolderList(Search* search, const wchar_t* list, const wchar_t* name)
 {
     for (const wchar_t* folder = list; folder && *folder; folder += lstrlenW(folder) + 1) {
-        if (InFolder(facts, folder, name, machine, out))
+        if (InFolder(search, folder, name))
             return true;
     }
     return false;
 }
 
 // Each folder of PATH, separated by ';'; empty entries are no folder.
-static bool InPath(const LoaderFacts* facts, const wchar_t* path, const wchar_t* name, WORD machine, wchar_t* out)
+static bool InPath(Search* search, const wchar_t* path, const wchar_t* name)
 {
     for (const wchar_t* start = path; start && *start;) {
         const wchar_t* end = start;
         while (*end && *end != L';')
             ++end;
-        if (Candidate(facts, start, static_cast<int>(end - start), name, machine, out))
+        if (Candidate(search, start, static_cast<int>(end - start), name))
             return true;
         start = *end ? end + 1 : end;
     }
@@ -80,42 +95,45 @@ static bool IsKnownDll(const LoaderFacts* facts, const wchar_t* name)
     return false;
 }
 
-static bool SideBySide(const LoaderFacts* facts, const Importer* importer, const wchar_t* name, wchar_t* out)
+static bool SideBySide(Search* search, const Importer* importer, const wchar_t* name)
 {
+    const LoaderFacts* facts = search->facts;
     for (int a = 0; a < importer->assemblyCount; ++a) {
         wchar_t folder[MAX_PATH];
         if (FindAssemblyFolder(&facts->probe, facts->winsxsFolder, &importer->assemblies[a], importer->machine, folder)
-            && InFolder(facts, folder, name, importer->machine, out))
+            && InFolder(search, folder, name))
             return true;
     }
     return false;
 }
 
 // The search for a file name, every step after the API sets.
-static FoundBy Search(const LoaderFacts* facts, const Importer* importer, const wchar_t* name, wchar_t* out)
+static FoundBy SearchFor(const LoaderFacts* facts, const Importer* importer, const wchar_t* name, Resolution* answer)
 {
-    WORD machine = importer->machine;
-    if (SideBySide(facts, importer, name, out))
+    Search search = { facts, importer->machine, answer };
+    Search* s = &search;
+    wchar_t* out = answer->path;
+    if (SideBySide(s, importer, name))
         return FOUND_BY_SIDE_BY_SIDE;
     if (importer->findLoaded && importer->findLoaded(importer->loadedContext, name, out))
         return FOUND_BY_ALREADY_LOADED;
-    const wchar_t* system = SystemFolderFor(facts, machine);
-    if (IsKnownDll(facts, name) && InFolder(facts, system, name, machine, out))
+    const wchar_t* system = SystemFolderFor(facts, importer->machine);
+    if (IsKnownDll(facts, name) && InFolder(s, system, name))
         return FOUND_BY_KNOWN_DLL;
-    if (InFolder(facts, importer->programFolder, name, machine, out))
+    if (InFolder(s, importer->programFolder, name))
         return FOUND_BY_APPLICATION_FOLDER;
     // Without safe search the current folder comes second.
-    if (!facts->safeSearch && InFolder(facts, facts->currentFolder, name, machine, out))
+    if (!facts->safeSearch && InFolder(s, facts->currentFolder, name))
         return FOUND_BY_CURRENT_FOLDER;
-    if (InFolder(facts, system, name, machine, out) || InFolder(facts, facts->system16Folder, name, machine, out))
+    if (InFolder(s, system, name) || InFolder(s, facts->system16Folder, name))
         return FOUND_BY_SYSTEM_FOLDER;
-    if (InFolder(facts, facts->windowsFolder, name, machine, out))
+    if (InFolder(s, facts->windowsFolder, name))
         return FOUND_BY_WINDOWS_FOLDER;
-    if (facts->safeSearch && InFolder(facts, facts->currentFolder, name, machine, out))
+    if (facts->safeSearch && InFolder(s, facts->currentFolder, name))
         return FOUND_BY_CURRENT_FOLDER;
-    if (InPath(facts, facts->pathFolders, name, machine, out))
+    if (InPath(s, facts->pathFolders, name))
         return FOUND_BY_PATH;
-    if (InFolderList(facts, facts->addedFolders, name, machine, out))
+    if (InFolderList(s, facts->addedFolders, name))
         return FOUND_BY_GIVEN_FOLDER;
     out[0] = L'\0';
     return NOT_FOUND;
@@ -125,6 +143,7 @@ bool ResolveLibrary(const LoaderFacts* facts, const Importer* importer, const wc
 {
     out->path[0] = L'\0';
     out->how = NOT_FOUND;
+    out->passedCount = 0;
     // A name with a folder in it, or none at all, is searched for nowhere.
     int units = lstrlenW(name);
     if (units == 0 || units >= MAX_PATH - 4 || wcschr(name, L'\\') || wcschr(name, L'/'))
@@ -143,11 +162,11 @@ bool ResolveLibrary(const LoaderFacts* facts, const Importer* importer, const wc
         if (!facts->apiSetSchema
             || !ResolveApiSetIn(facts->apiSetSchema, facts->apiSetSize, file, importer->name, host, MAX_PATH))
             return false;
-        if (Search(facts, importer, host, out->path) == NOT_FOUND)
+        if (SearchFor(facts, importer, host, out) == NOT_FOUND)
             return false;
         out->how = FOUND_BY_API_SET;
         return true;
     }
-    out->how = Search(facts, importer, file, out->path);
+    out->how = SearchFor(facts, importer, file, out);
     return out->how != NOT_FOUND;
 }

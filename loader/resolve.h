@@ -58,9 +58,20 @@ struct Importer {
     void* loadedContext;
 };
 
+// A file of the name looked for that the search passed over because it is
+// made for another machine.
+struct PassedOver {
+    wchar_t path[MAX_PATH];
+    WORD machine;
+};
+// The most passed-over files a resolution keeps, in the order met.
+const int MAX_PASSED_OVER = 4;
+
 struct Resolution {
     wchar_t path[MAX_PATH];   // empty when not found
     FoundBy how;
+    PassedOver passed[MAX_PASSED_OVER];
+    int passedCount;
 };
 
 // Resolves library `name` as imported by `importer`; false (NOT_FOUND) when

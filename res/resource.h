@@ -48,3 +48,24 @@
 #define IDS_TOTAL           52
 #define IDS_OPEN_FILTER     53
 #define IDS_FIND_MISSING    54   // the caption's note after a search that found nothing
+
+// The dependency walk's tips on the import lists. How a library is found:
+// IDS_FOUND_FIRST + its step of the search (as the loader's FoundBy counts
+// them), the last being "not found".
+#define IDS_FOUND_FIRST     64
+#define IDS_FOUND_LAST      74
+#define IDS_TIP_PASSED_OVER 75   // not found, but a file of another machine was passed over
+#define IDS_TIP_LACKS       76   // what is missing below a library, and who needs it
+#define IDS_TIP_FUNCTION_IN 77   // a function and its library
+#define IDS_TIP_ORDINAL     78
+#define IDS_TIP_NOT_EXPORTED 79
+#define IDS_TIP_FORWARD_MISSING 80
+#define IDS_TIP_BAD_FORWARDER 81
+#define IDS_TIP_DELAY       82   // what a mark in the delay-imports list means
+// The caption's verdict: prefix, then the counts joined.
+#define IDS_VERDICT_PREFIX  83
+#define IDS_VERDICT_JOIN    84
+#define IDS_VERDICT_LIBRARY 85   // +1 for more than one
+#define IDS_VERDICT_LIBRARIES 86
+#define IDS_VERDICT_FUNCTION 87  // +1 for more than one
+#define IDS_VERDICT_FUNCTIONS 88

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 #include <wchar.h>
+#include "caption.h"
 #include "list_sink.h"
 #include "resource_module.h"
 #include "../res/resource.h"
@@ -11,7 +12,6 @@
 // 32767 units) is read whole, so what the user sees is what is searched.
 static const int CELL_UNITS = 32768;
 static const int FIND_UNITS = 256;
-static const int CAPTION_UNITS = 512;
 static const UINT_PTR NOTE_TIMER = 0x4649;
 static const UINT NOTE_MS = 4000;
 static const wchar_t MAIN_DIALOG_PROP[] = L"modview.find";
@@ -26,10 +26,9 @@ struct FindState {
     wchar_t text[FIND_UNITS];   // kept across files and find dialogs
     DWORD flags;          // FR_DOWN, FR_MATCHCASE, FR_WHOLEWORD of the last search
     HWND noted;           // the dialog whose caption carries the note, or NULL
-    wchar_t caption[CAPTION_UNITS];   // its caption before the note
 };
 
-static FindState state = { NULL, 0, false, NULL, NULL, {}, {}, FR_DOWN, NULL, {} };
+static FindState state = { NULL, 0, false, NULL, NULL, {}, {}, FR_DOWN, NULL };
 
 static bool IsWordUnit(wchar_t unit)
 {
@@ -116,7 +115,7 @@ static void TakeNoteAway()
     if (!state.noted)
         return;
     KillTimer(state.noted, NOTE_TIMER);
-    SetWindowTextW(state.noted, state.caption);
+    SetCaptionNote(state.noted, L"");
     state.noted = NULL;
 }
 
@@ -128,10 +127,9 @@ static void NoteMiss(HWND dialog)
     wchar_t missing[64];
     if (LoadStringW(GetResourceModule(), IDS_FIND_MISSING, missing, 64) <= 0)
         lstrcpyW(missing, L"?");
-    GetWindowTextW(dialog, state.caption, CAPTION_UNITS);
-    wchar_t caption[CAPTION_UNITS + 64 + FIND_UNITS + 8];
-    wsprintfW(caption, L"%s - %s %s", state.caption, missing, state.text);
-    SetWindowTextW(dialog, caption);
+    wchar_t note[64 + FIND_UNITS + 8];
+    wsprintfW(note, L" - %s %s", missing, state.text);
+    SetCaptionNote(dialog, note);
     state.noted = dialog;
     SetTimer(dialog, NOTE_TIMER, NOTE_MS, NULL);
 }

@@ -76,3 +76,26 @@ void DialogSinks(HWND dialog, ListSink contexts[], RowSink sinks[])
         sinks[v] = ListRowSink(&contexts[v]);
     }
 }
+
+bool ResetRowMarks(ListMarks* marks, int count)
+{
+    FreeRowMarks(marks);
+    if (count <= 0)
+        return true;
+    marks->marks = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count));
+    marks->count = marks->marks ? count : 0;
+    return marks->marks != NULL;
+}
+
+void FreeRowMarks(ListMarks* marks)
+{
+    if (marks->marks)
+        HeapFree(GetProcessHeap(), 0, marks->marks);
+    marks->marks = NULL;
+    marks->count = 0;
+}
+
+RowMark RowMarkAt(const ListMarks* marks, int row)
+{
+    return row >= 0 && row < marks->count ? static_cast<RowMark>(marks->marks[row]) : MARK_NONE;
+}

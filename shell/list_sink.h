@@ -25,3 +25,24 @@ struct ListSink {
 RowSink ListRowSink(ListSink* context);
 // The sinks of the dialog's seven lists, by ViewId; `contexts` must outlive them.
 void DialogSinks(HWND dialog, ListSink contexts[], RowSink sinks[]);
+
+// What the dependency walk found of a row of an import list. The marks are
+// kept beside the rows, one per row: the rows' texts and RowMarker values
+// stay as the view wrote them.
+enum RowMark {
+    MARK_NONE,
+    MARK_LIBRARY_MISSING,    // a library the loader would not find
+    MARK_LIBRARY_LACKS,      // found, but a function of it or something below it is missing
+    MARK_FUNCTION_MISSING,   // a function the library does not give
+};
+
+struct ListMarks {
+    BYTE* marks;   // one RowMark per row; null when there are none
+    int count;
+};
+
+// Makes room for `count` rows, all MARK_NONE; false when memory runs out.
+bool ResetRowMarks(ListMarks* marks, int count);
+void FreeRowMarks(ListMarks* marks);
+// The mark of `row`; MARK_NONE for a row past the marks.
+RowMark RowMarkAt(const ListMarks* marks, int row);

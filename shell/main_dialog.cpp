@@ -2,12 +2,15 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <string.h>
+#include "caption.h"
 #include "copy_row.h"
+#include "dependency_walk.h"
 #include "find_rows.h"
 #include "list_sink.h"
 #include "open_file.h"
 #include "open_image.h"
 #include "resource_module.h"
+#include "row_tips.h"
 #include "../image/text_format.h"
 #include "../image/views.h"
 #include "../res/resource.h"
@@ -86,6 +89,11 @@ static void AddColumns(HWND dialog, HMODULE resources)
     }
 }
 
+static bool IsImportList(UINT_PTR id)
+{
+    return id == IDC_LIST_IMPORTS || id == IDC_LIST_DELAY;
+}
+
 static void OpenCommandLineFile(HWND dialog)
 {
     int count = 0;
@@ -116,6 +124,9 @@ void InitMainDialog(HWND dialog, bool openCommandLine)
         SendDlgItemMessageW(dialog, id, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                             LVS_EX_FULLROWSELECT);
     }
+    // The import lists tell in a tip how a library is found, or what is missing.
+    AddRowTips(dialog, GetDlgItem(dialog, IDC_LIST_IMPORTS));
+    AddRowTips(dialog, GetDlgItem(dialog, IDC_LIST_DELAY));
     if (openCommandLine)
         OpenCommandLineFile(dialog);
     AutosizeLastColumns(dialog);
@@ -151,18 +162,44 @@ static bool IsColouredList(UINT_PTR id)
     return IsList(id) && id != IDC_LIST_SUMMARY;
 }
 
-// Group-header rows are drawn white on teal; everything else draws by default.
-static LRESULT CustomDrawList(const NMLVCUSTOMDRAW* draw)
+// Group-header rows are drawn white on teal; in the import lists, what the
+// dependency walk found missing changes the colours of its rows: a library
+// not found white on red, one that lacks something white on dark orange, a
+// function missing in red on the usual background. Everything else draws by
+// default.
+static LRESULT CustomDrawList(HWND dialog, NMLVCUSTOMDRAW* draw)
 {
     if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
         return CDRF_NOTIFYITEMDRAW;
-    if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.lItemlParam == ROW_HEADER) {
-        NMLVCUSTOMDRAW* change = const_cast<NMLVCUSTOMDRAW*>(draw);
-        change->clrText = RGB(0xFF, 0xFF, 0xFF);
-        change->clrTextBk = RGB(0x00, 0x90, 0x90);
+    if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT)
+        return 0;
+    RowMark mark = MARK_NONE;
+    if (IsImportList(draw->nmcd.hdr.idFrom))
+        mark = DependencyMark(dialog, draw->nmcd.hdr.idFrom == IDC_LIST_DELAY, static_cast<int>(draw->nmcd.dwItemSpec));
+    if (draw->nmcd.lItemlParam == ROW_HEADER) {
+        draw->clrText = RGB(0xFF, 0xFF, 0xFF);
+        draw->clrTextBk = mark == MARK_LIBRARY_MISSING ? RGB(0xC0, 0x00, 0x00)
+                          : mark == MARK_LIBRARY_LACKS ? RGB(0xC0, 0x60, 0x00)
+                                                       : RGB(0x00, 0x90, 0x90);
+        return CDRF_NEWFONT;
+    }
+    if (mark == MARK_FUNCTION_MISSING) {
+        draw->clrText = RGB(0xC0, 0x00, 0x00);
         return CDRF_NEWFONT;
     }
     return 0;
+}
+
+// A row tip's text (row_tips): the tip of the import-list row under the cursor.
+static void ShowRowTip(HWND dialog, NMTTDISPINFOW* request)
+{
+    static wchar_t text[1024];   // read by the tooltip after this returns
+    HWND list = reinterpret_cast<HWND>(request->hdr.idFrom);
+    int id = GetParent(list) == dialog ? GetDlgCtrlID(list) : 0;
+    text[0] = L'\0';
+    if (IsImportList(id))
+        DependencyTip(dialog, id == IDC_LIST_DELAY, TippedRow(list), text, 1024);
+    request->lpszText = text;
 }
 
 static INT_PTR Result(HWND dialog, LRESULT result)
@@ -176,11 +213,14 @@ static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
     switch (header->code) {
     case NM_CUSTOMDRAW:
         if (IsColouredList(header->idFrom))
-            return Result(dialog, CustomDrawList(reinterpret_cast<const NMLVCUSTOMDRAW*>(header)));
+            return Result(dialog, CustomDrawList(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(header))));
         return FALSE;
     case NM_DBLCLK:
-        if (header->idFrom == IDC_LIST_IMPORTS || header->idFrom == IDC_LIST_DELAY)
+        if (IsImportList(header->idFrom))
             OpenDependency(header->hwndFrom);
+        return FALSE;
+    case TTN_GETDISPINFOW:
+        ShowRowTip(dialog, reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(header)));
         return FALSE;
     case LVN_KEYDOWN:
         if (IsList(header->idFrom))
@@ -195,10 +235,12 @@ static INT_PTR OnNotify(HWND dialog, const NMHDR* header)
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (OnFindMessage(dialog, message, wParam, lParam))
+    if (OnFindMessage(dialog, message, wParam, lParam) || OnDependencyWalkMessage(dialog, message, wParam, lParam))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG:
+        AttachCaption(dialog);
+        AttachDependencyWalk(dialog);
         InitMainDialog(dialog, lParam != DIALOG_NO_COMMAND_LINE);
         return FALSE;
     case WM_COMMAND:
@@ -214,6 +256,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return FALSE;
     case WM_DESTROY:
         DetachFind(dialog);
+        DetachDependencyWalk(dialog);
+        DetachCaption(dialog);
         return FALSE;
     }
     return FALSE;

@@ -6,8 +6,7 @@
 #include "list_sink.h"
 #include "open_image.h"
 #include "resource_module.h"
-#include "system_facts.h"
-#include "../loader/closure.h"
+#include "dependency_walk.h"
 #include "../res/resource.h"
 
 void BuildOpenFilter(HMODULE resources, wchar_t* filter)
@@ -55,27 +54,6 @@ void OpenDroppedImage(HWND dialog, HDROP drop)
         OpenImage(dialog, path);
 }
 
-bool FindLibraryFor(const wchar_t* viewed, const wchar_t* name, wchar_t* found)
-{
-    // The system's facts are read once; nothing of the viewer's own current
-    // folder counts.
-    static LoaderFacts facts;
-    static bool gathered;
-    if (!gathered) {
-        GatherSystemFacts(&facts, NULL, NULL, false);
-        gathered = true;
-    }
-    found[0] = L'\0';
-    Closure closure;
-    if (!BuildClosure(&facts, viewed, &closure))
-        return false;
-    int library = FindImport(&closure, name);
-    if (library >= 0)
-        lstrcpyW(found, closure.libraries[library].path);
-    FreeClosure(&closure);
-    return found[0] != L'\0';
-}
-
 static LPARAM RowMarkerOf(HWND list, int row)
 {
     LVITEMW item = {};
@@ -101,10 +79,8 @@ void OpenDependency(HWND list)
 
     wchar_t name[MAX_PATH] = {};
     GetCell(list, row, 1, name, MAX_PATH);
-    wchar_t viewed[MAX_PATH] = {};
-    GetDlgItemTextW(GetParent(list), IDC_PATH, viewed, MAX_PATH);
     wchar_t found[MAX_PATH];
-    if (!FindLibraryFor(viewed, name, found))
+    if (!FindImportedLibrary(GetParent(list), name, found))
         return;
 
     wchar_t parameter[MAX_PATH + 2];

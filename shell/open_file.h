@@ -16,8 +16,3 @@ void OpenDroppedImage(HWND dialog, HDROP drop);
 // A double-click in an import list: starts a second viewer on the library
 // whose header row is at or above the row under the cursor.
 void OpenDependency(HWND list);
-// Where a double-click on library `name`, imported by the image at `viewed`
-// (a full path), leads: the file the loader would load for it, the image's
-// whole closure walked as the loader walks it, its folder standing for the
-// program's. False when the loader would find nothing.
-bool FindLibraryFor(const wchar_t* viewed, const wchar_t* name, wchar_t* found);

@@ -1,6 +1,7 @@
 #include "open_image.h"
 #include <commctrl.h>
 #include <shlwapi.h>
+#include "dependency_walk.h"
 #include "list_sink.h"
 #include "main_dialog.h"
 #include "resource_module.h"
@@ -34,6 +35,7 @@ bool ShowImage(HWND dialog, HMODULE resources, const BYTE* base, DWORD size)
 
 OpenResult OpenImage(HWND dialog, wchar_t* path)
 {
+    DropDependencyWalk(dialog);
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
         if (id != IDC_LIST_SUMMARY)
             SendMessageW(List(dialog, id), LVM_DELETEALLITEMS, 0, 0);
@@ -61,6 +63,9 @@ OpenResult OpenImage(HWND dialog, wchar_t* path)
     // Switching redraw back on also marks a window visible, so the six lists
     // of the other tabs would be shown on top of the selected one.
     ShowSelectedTab(dialog);
+    // What the loader would miss is found once the rows are painted.
+    if (result == OPEN_SHOWN)
+        StartDependencyWalk(dialog, path);
     PathRemoveFileSpecW(path);
     SetCurrentDirectoryW(path);
     return result;

@@ -1,0 +1,204 @@
+// The closure's libraries by file name, for "already loaded" and for finding
+// a library again, and the records the walk adds to the closure.
+#include "closure_walk.h"
+#include <string.h>
+#include "../image/grow.h"
+#include "../image/text_format.h"
+
+// Open addressing over lower-cased (ASCII) names.
+const DWORD HASH_SLOTS = 32768;   // a power of two, over twice MAX_LIBRARIES
+
+const wchar_t* FileNameOf(const wchar_t* path)
+{
+    const wchar_t* name = path;
+    for (const wchar_t* c = path; *c; ++c) {
+        if (*c == L'\\' || *c == L'/')
+            name = c + 1;
+    }
+    return name;
+}
+
+bool SameName(const wchar_t* a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+static DWORD HashName(const wchar_t* name)
+{
+    DWORD hash = 2166136261u;
+    for (; *name; ++name) {
+        wchar_t c = *name >= L'A' && *name <= L'Z' ? static_cast<wchar_t>(*name + 32) : *name;
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+bool AllocateIndex(ClosureWalk* walk)
+{
+    walk->slots = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, HASH_SLOTS * sizeof(int)));
+    return walk->slots != NULL;
+}
+
+void FreeIndex(ClosureWalk* walk)
+{
+    if (walk->slots)
+        HeapFree(GetProcessHeap(), 0, walk->slots);
+    walk->slots = NULL;
+}
+
+// The name a library is filed under: its file's name, or the name looked for.
+static const wchar_t* KeyOf(const ClosureLibrary* library)
+{
+    return library->path[0] ? FileNameOf(library->path) : library->name;
+}
+
+// The first library filed under `name` (and at `path`, unless null), or -1.
+static int FindByName(const ClosureWalk* walk, const wchar_t* name, const wchar_t* path)
+{
+    for (DWORD slot = HashName(name) & (HASH_SLOTS - 1);; slot = (slot + 1) & (HASH_SLOTS - 1)) {
+        int index = walk->slots[slot] - 1;
+        if (index < 0)
+            return -1;
+        const ClosureLibrary* library = &walk->out->libraries[index];
+        if (SameName(KeyOf(library), name) && (!path || SameName(library->path, path)))
+            return index;
+    }
+}
+
+static void FileUnderName(ClosureWalk* walk, int index)
+{
+    DWORD slot = HashName(KeyOf(&walk->out->libraries[index])) & (HASH_SLOTS - 1);
+    while (walk->slots[slot])
+        slot = (slot + 1) & (HASH_SLOTS - 1);
+    walk->slots[slot] = index + 1;
+}
+
+bool FindLoaded(void* context, const wchar_t* name, wchar_t* path)
+{
+    const ClosureWalk* walk = static_cast<const ClosureWalk*>(context);
+    int found = FindByName(walk, name, NULL);
+    if (found < 0 || !walk->out->libraries[found].path[0])
+        return false;
+    lstrcpyW(path, walk->out->libraries[found].path);
+    return true;
+}
+
+static void MapLibrary(const LoaderFacts* facts, ClosureLibrary* library)
+{
+    const BYTE* bytes;
+    DWORD size;
+    if (!library->path[0] || !facts->probe.map(facts->probe.context, library->path, &bytes, &size, &library->token))
+        return;
+    if (!InitImageView(&library->view, bytes, size)) {
+        facts->probe.release(facts->probe.context, library->token);
+        return;
+    }
+    BuildSectionIndex(&library->view);
+    library->mapped = true;
+    library->machine = NtWord(&library->view, NT_MACHINE);
+}
+
+void UnmapLibrary(const LoaderFacts* facts, ClosureLibrary* library)
+{
+    if (!library->mapped)
+        return;
+    FreeSectionIndex(&library->view);
+    facts->probe.release(facts->probe.context, library->token);
+    library->mapped = false;
+}
+
+// Appends a zeroed item to a growing table; null when memory runs out.
+template <typename T> static T* Append(Closure* out, T** items, int* count, SIZE_T* room)
+{
+    void* block = *items;
+    if (!GrowBlock(&block, room, static_cast<SIZE_T>(*count) + 1, sizeof(T))) {
+        out->outOfMemory = true;
+        return NULL;
+    }
+    *items = static_cast<T*>(block);
+    T* item = &(*items)[(*count)++];
+    ZeroMemory(item, sizeof *item);
+    return item;
+}
+
+static void AddPassedOver(ClosureWalk* walk, int library, const Resolution* resolution)
+{
+    Closure* out = walk->out;
+    for (int p = 0; p < resolution->passedCount; ++p) {
+        ClosurePassedOver* passed = Append(out, &out->passed, &out->passedCount, &out->passedRoom);
+        if (!passed)
+            return;
+        passed->library = library;
+        passed->file = resolution->passed[p];
+    }
+}
+
+int FindOrAdd(ClosureWalk* walk, const wchar_t* name, const Resolution* resolution, int from)
+{
+    Closure* out = walk->out;
+    const wchar_t* key = resolution->path[0] ? FileNameOf(resolution->path) : name;
+    int found = FindByName(walk, key, resolution->path[0] ? resolution->path : NULL);
+    if (found >= 0)
+        return found;
+    if (out->count >= MAX_LIBRARIES) {
+        out->cut = true;
+        return -1;
+    }
+    ClosureLibrary* library = Append(out, &out->libraries, &out->count, &out->libraryRoom);
+    if (!library)
+        return -1;
+    lstrcpynW(library->name, name, CLOSURE_NAME_UNITS);
+    lstrcpyW(library->path, resolution->path);
+    library->how = resolution->how;
+    library->parent = from;
+    library->depth = from >= 0 ? out->libraries[from].depth + 1 : 0;
+    library->lacksLibrary = library->lacksFunction = library->lacksNeededBy = -1;
+    MapLibrary(walk->facts, library);
+    int index = out->count - 1;
+    FileUnderName(walk, index);
+    AddPassedOver(walk, index, resolution);
+    return index;
+}
+
+// An edge repeats for every function it serves: it is added once when one
+// of the last few is the same.
+static bool Repeats(const ClosureEdge* edges, int count, const ClosureEdge* edge)
+{
+    for (int e = count - 1; e >= 0 && e >= count - 8; --e) {
+        if (edges[e].from == edge->from && edges[e].to == edge->to && edges[e].delay == edge->delay &&
+            edges[e].forward == edge->forward)
+            return true;
+    }
+    return false;
+}
+
+void AddEdge(ClosureWalk* walk, int from, int to, bool delay, bool forward)
+{
+    Closure* out = walk->out;
+    ClosureEdge edge = { from, to, delay, forward };
+    if (forward && Repeats(out->edges, out->edgeCount, &edge))
+        return;
+    ClosureEdge* added = Append(out, &out->edges, &out->edgeCount, &out->edgeRoom);
+    if (added)
+        *added = edge;
+}
+
+void AddHop(ClosureWalk* walk, int importer, int to, bool delay)
+{
+    Closure* out = walk->out;
+    ClosureEdge hop = { importer, to, delay, true };
+    if (Repeats(out->hops, out->hopCount, &hop))
+        return;
+    ClosureEdge* added = Append(out, &out->hops, &out->hopCount, &out->hopRoom);
+    if (added)
+        *added = hop;
+}
+
+int AddMissing(Closure* out, MissingFunction** list, int* count, SIZE_T* room, const MissingFunction* m)
+{
+    MissingFunction* added = Append(out, list, count, room);
+    if (!added)
+        return -1;
+    *added = *m;
+    return *count - 1;
+}
