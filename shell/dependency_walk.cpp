@@ -4,7 +4,6 @@
 #include "system_facts.h"
 #include "../res/resource.h"
 
-static const wchar_t WALK_PROP[] = L"modview.walk";
 // The walk's next slice: posted while nothing waits for the user, or after
 // the shortest timer when input or painting does, which then go first.
 static const UINT WM_WALK_STEP = WM_APP + 1;
@@ -22,9 +21,11 @@ struct DependencyWalk {
     ListMarks marks[2];    // imports, delay imports
 };
 
+// Kept in the dialog's user data, read whenever a row of an import list is
+// drawn (a window property would cost a trip to the window server under Wine).
 static DependencyWalk* WalkOf(HWND dialog)
 {
-    return static_cast<DependencyWalk*>(GetPropW(dialog, WALK_PROP));
+    return reinterpret_cast<DependencyWalk*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 // The system's facts, read once per process; the viewer's own current
@@ -43,8 +44,7 @@ static const LoaderFacts* Facts()
 void AttachDependencyWalk(HWND dialog)
 {
     void* state = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DependencyWalk));
-    if (state)
-        SetPropW(dialog, WALK_PROP, state);
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
 
 void DetachDependencyWalk(HWND dialog)
@@ -53,7 +53,7 @@ void DetachDependencyWalk(HWND dialog)
     if (!state)
         return;
     DropDependencyWalk(dialog);
-    RemovePropW(dialog, WALK_PROP);
+    SetWindowLongPtrW(dialog, DWLP_USER, 0);
     HeapFree(GetProcessHeap(), 0, state);
 }
 

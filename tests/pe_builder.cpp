@@ -257,7 +257,7 @@ std::vector<BYTE> BuildExportImage(DWORD slots, bool named)
     return BuildImageWith(".edata", data, IMAGE_DIRECTORY_ENTRY_EXPORT);
 }
 
-std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions)
+std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions, const char* library)
 {
     DWORD lookup = (libraries + 1) * sizeof(IMAGE_IMPORT_DESCRIPTOR);
     DWORD text = lookup + libraries * (functions + 1) * 8;
@@ -265,7 +265,7 @@ std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions)
     for (DWORD l = 0; l < libraries; ++l) {
         DWORD table = lookup + l * (functions + 1) * 8;
         char name[64];
-        int length = wsprintfA(name, "scale-library-%03lu.dll", l);
+        int length = library ? wsprintfA(name, "%s", library) : wsprintfA(name, "scale-library-%03lu.dll", l);
         IMAGE_IMPORT_DESCRIPTOR descriptor = {};
         descriptor.OriginalFirstThunk = SCALE_DATA_RVA + table;
         descriptor.FirstThunk = SCALE_DATA_RVA + table;

@@ -62,5 +62,6 @@ std::vector<BYTE> BuildImageWith(const char* section, const std::vector<BYTE>& d
 // table is in shuffled order, so that names meet their slots in no
 // particular order.
 std::vector<BYTE> BuildExportImage(DWORD slots, bool named = true);
-// `libraries` import descriptors of `functions` by-name imports each.
-std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions);
+// `libraries` import descriptors of `functions` by-name imports each, of
+// libraries named "scale-library-N.dll", or each of `library` when given.
+std::vector<BYTE> BuildImportImage(DWORD libraries, DWORD functions, const char* library = NULL);

@@ -164,10 +164,13 @@ static LONGLONG ControlMs()
     return (done + (started ? now.QuadPart - started : 0)) / ticksPerMs;
 }
 
+// The lists' own procedures, by list; the lists' user data is the viewer's.
+static WNDPROC listProcs[IDC_LIST_LAST - IDC_LIST_FIRST + 1];
+
 // Every message to a list passes through here on its way to the control.
 static LRESULT CALLBACK TimedListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WNDPROC control = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    WNDPROC control = listProcs[GetDlgCtrlID(list) - IDC_LIST_FIRST];
     bool outermost = callDepth++ == 0;
     LARGE_INTEGER before, after;
     if (outermost) {
@@ -195,8 +198,8 @@ static void TimeLists(HWND dialog)
     ticksPerMs = frequency.QuadPart / 1000 ? frequency.QuadPart / 1000 : 1;
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
         HWND list = GetDlgItem(dialog, id);
-        LONG_PTR control = SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedListProc));
-        SetWindowLongPtrW(list, GWLP_USERDATA, control);
+        listProcs[id - IDC_LIST_FIRST] = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedListProc)));
     }
 }
 
