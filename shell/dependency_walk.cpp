@@ -204,6 +204,12 @@ bool OnDependencyWalkMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     return true;
 }
 
+bool DependencyWalkUnderWay(HWND dialog)
+{
+    DependencyWalk* state = WalkOf(dialog);
+    return state && !state->complete && (state->walk || state->path[0]);
+}
+
 const Closure* WalkedClosure(HWND dialog)
 {
     DependencyWalk* state = WalkOf(dialog);

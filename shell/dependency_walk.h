@@ -20,6 +20,8 @@ void StartDependencyWalk(HWND dialog, const wchar_t* path);
 // The walk's own messages (its next slice); true when handled.
 bool OnDependencyWalkMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// True while a walk is to begin or under way.
+bool DependencyWalkUnderWay(HWND dialog);
 // The closure once the walk is complete, else null.
 const Closure* WalkedClosure(HWND dialog);
 // The mark of row `row` of the imports (`delay` false) or delay-imports list.

@@ -12,6 +12,7 @@
 #include "pe_builder.h"
 #include "thread_time.h"
 #include "res/resource.h"
+#include "shell/dependency_walk.h"
 #include "viewer_dialog.h"
 
 namespace {
@@ -342,6 +343,12 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
         // Busy time: the bound is on our own work, not on a crowded machine.
         DWORD start = static_cast<DWORD>(ThreadBusyMs(GetCurrentThread()));
         OpenBytesInViewer(dialog, bytes, std::wstring(L"hostile-") + std::to_wstring(index++) + L"-" + h.name + L".dll");
+        // The dependency walk that follows the opening comes to its end too.
+        for (DWORD begun = GetTickCount(); DependencyWalkUnderWay(dialog) && GetTickCount() - begun < 60000;) {
+            PumpMessages();
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
+        }
+        EXPECT_FALSE(DependencyWalkUnderWay(dialog)) << h.name;
         std::vector<std::wstring> opened[LIST_COUNT];
         for (int i = 0; i < LIST_COUNT; ++i)
             opened[i] = RowLines(ViewerList(dialog, IDC_LIST_FIRST + i));

@@ -273,7 +273,7 @@ TEST_F(StringTableTest, TheViewerShowsItsOwnStringTable)
 {
     // The tests carry the same resources as the viewer.
     std::vector<std::wstring> expected = { LanguageRow(0x0C04) };
-    for (UINT id = 1; id < 64; ++id) {
+    for (UINT id = 1; id < 96; ++id) {
         wchar_t text[1024];
         if (LoadStringW(GetModuleHandleW(NULL), id, text, 1024) > 0)
             expected.push_back(Row(id, text));
