@@ -677,8 +677,9 @@ TEST(DependencyWalk, ASystemLibraryOrAnApiSetsHostOpensInTheProgramsOwnBitness)
         SCOPED_TRACE(walk.imported);
         std::wstring library = std::wstring(system) + L"\\" + walk.opened;
         bool present = GetFileAttributesW(library.c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (present)
+        if (present) {
             ASSERT_FALSE(IsPe32Plus(library)) << "a 32-bit system library";
+        }
         std::wstring folder = ScratchPath(L"walk to the system");
         CreateDirectoryW(folder.c_str(), NULL);
         std::wstring program = folder + L"\\program32.exe";
