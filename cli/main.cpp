@@ -9,8 +9,8 @@
 #include "print_deps.h"
 #include "print_views.h"
 #include "image/image_file.h"
-#include "shell/resource_module.h"
-#include "shell/system_facts.h"
+#include "host/process.h"
+#include "host/system_facts.h"
 
 enum ExitCode {
     EXIT_SHOWN = 0,
@@ -281,7 +281,9 @@ int wmain(int argc, wchar_t** argv)
         return EXIT_SHOWN;
     }
 
-    HMODULE resources = GetResourceModule();
+    // The viewer's texts, from the same module the viewer would choose (but
+    // no window theming: the companion creates no window).
+    HMODULE resources = FindResourceModule();
     // The current folder a program started from here would have.
     wchar_t current[MAX_PATH];
     DWORD currentUnits = GetCurrentDirectoryW(MAX_PATH, current);

@@ -1,4 +1,5 @@
 #include "api_set.h"
+#include "names.h"
 #include "../image/image_view.h"
 
 // The schema's layout in version 6 (Windows 10 and later): a header, an array
@@ -52,15 +53,9 @@ static const BYTE* ArrayItem(const ImageView* schema, DWORD offset, DWORD index,
     return ImageAt(schema, offset + index * size, size);
 }
 
-static bool SameText(const wchar_t* a, int aUnits, const wchar_t* b, int bUnits)
-{
-    return aUnits == bUnits && (aUnits == 0 || CompareStringOrdinal(a, aUnits, b, bUnits, TRUE) == CSTR_EQUAL);
-}
-
 bool IsApiSetName(const wchar_t* name)
 {
-    return lstrlenW(name) >= 4 && (CompareStringOrdinal(name, 4, L"api-", 4, TRUE) == CSTR_EQUAL ||
-                                   CompareStringOrdinal(name, 4, L"ext-", 4, TRUE) == CSTR_EQUAL);
+    return lstrlenW(name) >= 4 && (SameNameUnits(name, 4, L"api-", 4) || SameNameUnits(name, 4, L"ext-", 4));
 }
 
 // Units of `name` that the match compares: up to its last hyphen, after any
@@ -68,7 +63,7 @@ bool IsApiSetName(const wchar_t* name)
 static int MatchedUnits(const wchar_t* name)
 {
     int units = lstrlenW(name);
-    if (units >= 4 && CompareStringOrdinal(name + units - 4, 4, L".dll", 4, TRUE) == CSTR_EQUAL)
+    if (units >= 4 && SameNameUnits(name + units - 4, 4, L".dll", 4))
         units -= 4;
     while (units > 0 && name[units - 1] != L'-')
         --units;
@@ -90,7 +85,7 @@ static bool FindSet(const ImageView* schema, const SchemaHeader* header, const w
         SchemaEntry entry;
         CopyMemory(&entry, at, sizeof entry);
         const wchar_t* hashed = SchemaText(schema, entry.nameOffset, entry.hashedLength);
-        if (hashed && SameText(hashed, static_cast<int>(entry.hashedLength / sizeof(wchar_t)), name, units)) {
+        if (hashed && SameNameUnits(hashed, static_cast<int>(entry.hashedLength / sizeof(wchar_t)), name, units)) {
             *found = entry;
             return true;
         }
@@ -115,7 +110,7 @@ static bool ChooseValue(const ImageView* schema, const SchemaEntry* set, const w
             continue;
         }
         const wchar_t* name = SchemaText(schema, value.importerOffset, value.importerLength);
-        if (name && importer && SameText(name, static_cast<int>(value.importerLength / sizeof(wchar_t)), importer,
+        if (name && importer && SameNameUnits(name, static_cast<int>(value.importerLength / sizeof(wchar_t)), importer,
                                           lstrlenW(importer))) {
             *chosen = value;
             return true;

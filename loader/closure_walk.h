@@ -4,6 +4,7 @@
 // (closure_verdict).
 #pragma once
 #include "closure.h"
+#include "names.h"
 #include "../image/import_walk.h"
 
 // Room for a name an export is looked up by.
@@ -47,11 +48,6 @@ struct ClosureWalk {
 
 // What a search costs in work units, against a thunk entry's one.
 const int SEARCH_UNITS = 32;
-
-// The file name part of a path.
-const wchar_t* FileNameOf(const wchar_t* path);
-// Case-insensitive (ordinal) equality of two names.
-bool SameName(const wchar_t* a, const wchar_t* b);
 
 // The slots of the name index; false when memory runs out.
 bool AllocateIndex(ClosureWalk* walk);

@@ -4,34 +4,10 @@
 #include <string.h>
 #include "../image/grow.h"
 #include "../image/text_format.h"
+#include "names.h"
 
 // Open addressing over lower-cased (ASCII) names.
 const DWORD HASH_SLOTS = 32768;   // a power of two, over twice MAX_LIBRARIES
-
-const wchar_t* FileNameOf(const wchar_t* path)
-{
-    const wchar_t* name = path;
-    for (const wchar_t* c = path; *c; ++c) {
-        if (*c == L'\\' || *c == L'/')
-            name = c + 1;
-    }
-    return name;
-}
-
-bool SameName(const wchar_t* a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
-static DWORD HashName(const wchar_t* name)
-{
-    DWORD hash = 2166136261u;
-    for (; *name; ++name) {
-        wchar_t c = *name >= L'A' && *name <= L'Z' ? static_cast<wchar_t>(*name + 32) : *name;
-        hash = (hash ^ c) * 16777619u;
-    }
-    return hash;
-}
 
 bool AllocateIndex(ClosureWalk* walk)
 {
@@ -55,7 +31,7 @@ static const wchar_t* KeyOf(const ClosureLibrary* library)
 // The first library filed under `name` (and at `path`, unless null), or -1.
 static int FindByName(const ClosureWalk* walk, const wchar_t* name, const wchar_t* path)
 {
-    for (DWORD slot = HashName(name) & (HASH_SLOTS - 1);; slot = (slot + 1) & (HASH_SLOTS - 1)) {
+    for (DWORD slot = NameHash(name) & (HASH_SLOTS - 1);; slot = (slot + 1) & (HASH_SLOTS - 1)) {
         int index = walk->slots[slot] - 1;
         if (index < 0)
             return -1;
@@ -67,7 +43,7 @@ static int FindByName(const ClosureWalk* walk, const wchar_t* name, const wchar_
 
 static void FileUnderName(ClosureWalk* walk, int index)
 {
-    DWORD slot = HashName(KeyOf(&walk->out->libraries[index])) & (HASH_SLOTS - 1);
+    DWORD slot = NameHash(KeyOf(&walk->out->libraries[index])) & (HASH_SLOTS - 1);
     while (walk->slots[slot])
         slot = (slot + 1) & (HASH_SLOTS - 1);
     walk->slots[slot] = index + 1;

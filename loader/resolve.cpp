@@ -1,6 +1,7 @@
 #include "resolve.h"
 #include <wchar.h>
 #include "api_set.h"
+#include "names.h"
 
 const char* FoundByWord(FoundBy how)
 {
@@ -28,18 +29,8 @@ struct Search {
 static bool Candidate(Search* search, const wchar_t* folder, int folderUnits, const wchar_t* name)
 {
     wchar_t* out = search->out->path;
-    if (folderUnits == 0)
+    if (!JoinPath(folder, folderUnits, name, out))
         return false;
-    int nameUnits = lstrlenW(name);
-    bool separator = folder[folderUnits - 1] != L'\\' && folder[folderUnits - 1] != L'/';
-    // The whole path and its terminator must fit.
-    if (folderUnits + (separator ? 1 : 0) + nameUnits >= MAX_PATH)
-        return false;
-    CopyMemory(out, folder, folderUnits * sizeof(wchar_t));
-    int at = folderUnits;
-    if (separator)
-        out[at++] = L'\\';
-    CopyMemory(out + at, name, (nameUnits + 1) * sizeof(wchar_t));
     // The loader skips a file made for another machine and searches on.
     const FileProbe* probe = &search->facts->probe;
     WORD found = probe->imageMachine(probe->context, out);
@@ -48,7 +39,7 @@ static bool Candidate(Search* search, const wchar_t* folder, int folderUnits, co
     Resolution* answer = search->out;
     bool again = false;   // one folder can come up in two steps
     for (int p = 0; p < answer->passedCount; ++p)
-        again = again || lstrcmpiW(answer->passed[p].path, out) == 0;
+        again = again || SameName(answer->passed[p].path, out);
     if (found != 0 && !again && answer->passedCount < MAX_PASSED_OVER) {
         lstrcpyW(answer->passed[answer->passedCount].path, out);
         answer->passed[answer->passedCount++].machine = found;
@@ -89,7 +80,7 @@ static bool InPath(Search* search, const wchar_t* path, const wchar_t* name)
 static bool IsKnownDll(const LoaderFacts* facts, const wchar_t* name)
 {
     for (const wchar_t* known = facts->knownDlls; known && *known; known += lstrlenW(known) + 1) {
-        if (lstrcmpiW(known, name) == 0)
+        if (SameName(known, name))
             return true;
     }
     return false;

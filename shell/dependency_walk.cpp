@@ -1,7 +1,7 @@
 #include "dependency_walk.h"
 #include "caption.h"
 #include "resource_module.h"
-#include "system_facts.h"
+#include "../host/system_facts.h"
 #include "../res/resource.h"
 
 // The walk's next slice: posted while nothing waits for the user, or after

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include "main_dialog.h"
 #include "resource_module.h"
+#include "../host/process.h"
 #include "../res/resource.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)

@@ -12,7 +12,7 @@
 #include "remote_viewer.h"
 #include "res/resource.h"
 #include "shell/dependency_walk.h"
-#include "shell/system_facts.h"
+#include "host/system_facts.h"
 #include "viewer_dialog.h"
 
 namespace {
