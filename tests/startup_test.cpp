@@ -257,6 +257,24 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
     EXPECT_EQ(0u, CloseViewer(&viewer));
     EXPECT_EQ("called dialog=0\n", ReadLog(log));
 
+    // The console companion beside the same library never loads it: it
+    // themes no window, it creates none.
+    std::wstring companion = folder + L"\\modview-cli.exe";
+    ASSERT_TRUE(CopyFileW(BesideTests(L"modview-cli.exe").c_str(), companion.c_str(), FALSE));
+    std::wstring command = L"\"" + companion + L"\" --view sections \"" + companion + L"\"";
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup = { sizeof startup };
+    PROCESS_INFORMATION process = {};
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
+    ASSERT_TRUE(CreateProcessW(companion.c_str(), line.data(), NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL,
+                               &startup, &process));
+    SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", NULL);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ("called dialog=0\n", ReadLog(log));
+
     // Without the library the viewer starts all the same.
     DeleteFileW((folder + L"\\DarkMode.dll").c_str());
     ASSERT_TRUE(StartViewer(folder + L"\\modview.exe", L"", &viewer));
