@@ -20,7 +20,7 @@ static void OpenLibrary(void* context, const BYTE* name, bool)
     ImportJson* j = static_cast<ImportJson*>(context);
     PutText(j->out, j->inLibrary ? "]},\n    {" : "\n    {");
     PutKey(j->out, "library");
-    DWORD length = ImageBytesLeft(j->view, name);
+    DWORD length = BytesLeft(j->view, name);
     PutAnsiString(j->out, name, length);
     if (j->closure) {
         // Looked up by the name the view shows, as a double-click would.
@@ -57,7 +57,7 @@ static void PutFunction(void* context, const ImportedFunction* function)
     else
         PutText(out, "null");
     PutNextKey(out, "name");
-    PutAnsiString(out, named ? function->name : NULL, ImageBytesLeft(j->view, function->name));
+    PutAnsiString(out, named ? function->name : NULL, BytesLeft(j->view, function->name));
     PutChar(out, '}');
 }
 
@@ -126,7 +126,7 @@ bool PutExports(Output* out, const ImageView* view)
         PutKey(out, "ordinal");
         PutNumber(out, entry->ordinal);
         PutNextKey(out, "name");
-        PutAnsiString(out, entry->name, ImageBytesLeft(view, entry->name));
+        PutAnsiString(out, entry->name, BytesLeft(view, entry->name));
         PutNextKey(out, "rva");
         DWORD length = 0;
         const BYTE* forwarder = NULL;

@@ -19,7 +19,7 @@ void PutSections(Output* out, const ImageView* view)
     PutChar(out, '[');
     DWORD i = 0;
     for (; i < count; ++i) {
-        const BYTE* entry = ImageSpan(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
+        const BYTE* entry = SpanPart(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
         if (!entry)
             break;
         IMAGE_SECTION_HEADER header;

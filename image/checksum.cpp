@@ -6,7 +6,7 @@ DWORD ComputeImageChecksum(const ImageView* view)
     // inside the file; it counts as zero.
     DWORD field = static_cast<DWORD>(view->nt - view->base) + NT_OPTIONAL32(CheckSum);
     // The whole file, read once through the accessor and then within it.
-    const BYTE* bytes = ImageAt(view, 0, view->size);
+    const BYTE* bytes = SpanAt(view, 0, view->size);
     if (!bytes)
         return 0;
     ULONGLONG sum = 0;

@@ -55,7 +55,7 @@ static ExportLookup Target(const ImageView* view, const ExportTables* t, DWORD i
 static int CompareName(const ImageView* view, const char* name, DWORD rva)
 {
     const BYTE* other = RvaToPointer(view, rva);
-    DWORD left = ImageBytesLeft(view, other);
+    DWORD left = BytesLeft(view, other);
     for (DWORD i = 0;; ++i) {
         int a = static_cast<unsigned char>(name[i]);
         int b = i < left ? other[i] : 0;

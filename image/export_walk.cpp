@@ -91,7 +91,7 @@ const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD limit, DWORD
     if (start == 0 || rva < start || rva >= end)
         return NULL;
     const BYTE* text = RvaToPointer(view, rva);
-    DWORD room = ImageBytesLeft(view, text);
+    DWORD room = BytesLeft(view, text);
     if (room > end - rva)
         room = end - rva;
     if (room > limit)

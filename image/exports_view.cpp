@@ -16,7 +16,7 @@ struct ExportRows {
 // the file is shown as far as it lies inside the file.
 static void SetExportName(const ExportRows* rows, int row, const BYTE* name)
 {
-    DWORD length = ImageBytesLeft(rows->view, name);
+    DWORD length = BytesLeft(rows->view, name);
     if (length > NAME_BYTES_SHOWN)
         length = NAME_BYTES_SHOWN;
     wchar_t text[NAME_UNITS];

@@ -1,17 +1,19 @@
 // The opened file as a read-only mapping, and the only ways to read it.
 //
 // Every byte of the file is untrusted. Nothing reads the mapping directly:
-// each read goes through the accessors below, which answer "absent" (null or
-// false) instead of handing out a pointer that leaves [base, base + size).
+// each read goes through the accessors of byte_span.h and the ones below,
+// which answer "absent" (null or false) instead of handing out a pointer
+// that leaves [base, base + size).
 #pragma once
 #include <windows.h>
 #include <stddef.h>
+#include "byte_span.h"
 
 struct SectionIndex;
 
-struct ImageView {
-    const BYTE* base;   // start of the mapping of the whole file
-    DWORD size;         // bytes mapped (low 32 bits of the file size)
+// The mapping of the whole file (base, and size: the low 32 bits of the
+// file's size), read as a PE image.
+struct ImageView : ByteSpan {
     const BYTE* nt;     // the PE signature; the fixed headers behind it lie inside
     bool is64;          // optional header read as PE32+
     const SectionIndex* index;   // null, or a lookup table for a long section table
@@ -59,18 +61,6 @@ DWORD DataDirectorySize(const ImageView* view, int index);
 // PE image or its fixed headers do not lie inside it.
 bool InitImageView(ImageView* view, const BYTE* base, DWORD size);
 
-// `p` when [p, p + length) lies inside the file, otherwise null.
-const BYTE* ImageSpan(const ImageView* view, const void* p, DWORD length);
-// base + offset when [offset, offset + length) lies inside the file, otherwise null.
-const BYTE* ImageAt(const ImageView* view, DWORD offset, DWORD length);
-// Bytes from p to the end of the file; 0 when p is not inside it.
-DWORD ImageBytesLeft(const ImageView* view, const void* p);
-
-// Little-endian value reads; false (and *out 0) when the value is not wholly inside.
-bool ReadWord(const ImageView* view, const void* p, WORD* out);
-bool ReadDword(const ImageView* view, const void* p, DWORD* out);
-bool ReadQword(const ImageView* view, const void* p, ULONGLONG* out);
-
 // Header fields at a fixed offset from the PE signature (0 when outside).
 WORD NtWord(const ImageView* view, DWORD offset);
 DWORD NtDword(const ImageView* view, DWORD offset);
@@ -78,17 +68,6 @@ ULONGLONG NtQword(const ImageView* view, DWORD offset);
 // ImageBase and the stack and heap sizes are pointer-sized in the image:
 // 32 bits in PE32, 64 in PE32+.
 ULONGLONG NtPointerSized(const ImageView* view, DWORD offset);
-
-// How many `entrySize`-byte entries of a table at `table`, up to `declared`,
-// lie inside the file; 0 when the table did not resolve.
-DWORD EntriesInside(const ImageView* view, const BYTE* table, DWORD declared, DWORD entrySize);
-
-// Length in bytes of the 8-bit string at p, up to its NUL or to the end of the
-// file, whichever comes first. 0 when p is outside.
-DWORD ImageStringLength(const ImageView* view, const void* p);
-// Length in UTF-16 units of the text at p, up to its zero unit, to `limit`
-// bytes from p, or to the end of the file, whichever comes first.
-DWORD ImageWideStringLength(const ImageView* view, const void* p, DWORD limitBytes);
 
 // The section table, cut to the headers that lie wholly inside the file.
 const IMAGE_SECTION_HEADER* SectionTable(const ImageView* view, DWORD* count);

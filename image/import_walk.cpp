@@ -47,7 +47,7 @@ static bool NextFunction(const ImageView* view, ImportCursor* cursor, ImportedFu
         cursor->entry = NULL;
         return false;
     }
-    cursor->entry = ImageSpan(view, cursor->entry + width, width);
+    cursor->entry = SpanPart(view, cursor->entry + width, width);
     ZeroMemory(function, sizeof *function);
     if (entry & (view->is64 ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32)) {
         function->byOrdinal = true;
@@ -100,7 +100,7 @@ bool NextImport(const ImageView* view, ImportCursor* cursor, ImportItem* item)
     item->isLibrary = true;
     item->library = RvaToPointer(view, name - cursor->bias);
     cursor->entry = RvaToSpan(view, table, width);
-    cursor->descriptor = ImageSpan(view, cursor->descriptor + step, step);
+    cursor->descriptor = SpanPart(view, cursor->descriptor + step, step);
     return true;
 }
 

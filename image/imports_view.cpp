@@ -16,7 +16,7 @@ struct ImportRows {
 // NUL or at the end of the file, and is cut to fit the buffer.
 static void ConvertName(ImportRows* rows, const BYTE* name)
 {
-    AnsiToWide(reinterpret_cast<const char*>(name), ImageBytesLeft(rows->view, name), rows->text, NAME_UNITS);
+    AnsiToWide(reinterpret_cast<const char*>(name), BytesLeft(rows->view, name), rows->text, NAME_UNITS);
 }
 
 static void AddLibraryRow(void* context, const BYTE* name, bool)

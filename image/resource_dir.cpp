@@ -31,7 +31,7 @@ static const BYTE* FromRoot(const ResourceWalk* walk, DWORD offset, DWORD length
     ULONGLONG position = static_cast<ULONGLONG>(walk->root - view->base) + offset;
     if (position > view->size)
         return NULL;
-    return ImageAt(view, static_cast<DWORD>(position), length);
+    return SpanAt(view, static_cast<DWORD>(position), length);
 }
 
 bool ReadResourceCounts(const ResourceWalk* walk, const BYTE* directory, WORD* named, WORD* ids)
@@ -39,7 +39,7 @@ bool ReadResourceCounts(const ResourceWalk* walk, const BYTE* directory, WORD* n
     IMAGE_RESOURCE_DIRECTORY header;
     *named = 0;
     *ids = 0;
-    const BYTE* p = ImageSpan(walk->view, directory, sizeof header);
+    const BYTE* p = SpanPart(walk->view, directory, sizeof header);
     if (!p)
         return false;
     memcpy(&header, p, sizeof header);
@@ -54,7 +54,7 @@ bool ReadResourceEntry(const ResourceWalk* walk, const BYTE* directory, DWORD in
     memset(entry, 0, sizeof *entry);
     // The entries follow the 16-byte header; an index beyond the file's end
     // is refused before any pointer is formed from it.
-    DWORD left = ImageBytesLeft(walk->view, directory);
+    DWORD left = BytesLeft(walk->view, directory);
     ULONGLONG offset = sizeof(IMAGE_RESOURCE_DIRECTORY) + static_cast<ULONGLONG>(index) * sizeof *entry;
     if (offset + sizeof *entry > left)
         return false;
@@ -90,12 +90,45 @@ const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type)
     return FindEntry(walk, walk->root, type);
 }
 
-const BYTE* FindResourceData(const ImageView* view, DWORD type, DWORD name, DWORD* size)
+// Entries a directory's walk visits.
+static DWORD Visited(WORD named, WORD ids, bool idsOnly)
 {
-    *size = 0;
+    return idsOnly ? ids : static_cast<DWORD>(named) + ids;
+}
+
+void WalkResourceLanguages(ResourceWalk* walk, DWORD type, bool idsOnly,
+                           bool (*each)(void* context, DWORD name, const IMAGE_RESOURCE_DIRECTORY_ENTRY* language),
+                           void* context)
+{
+    const BYTE* names = FindResourceType(walk, type);
+    WORD named, ids;
+    if (!ReadResourceCounts(walk, names, &named, &ids))
+        return;
+    DWORD nameCount = Visited(named, ids, idsOnly);
+    for (DWORD n = 0; n < nameCount; ++n) {
+        IMAGE_RESOURCE_DIRECTORY_ENTRY nameEntry;
+        if (!ReadResourceEntry(walk, names, n, &nameEntry))
+            return;
+        const BYTE* languages = ResourceSubdirectory(walk, nameEntry.OffsetToData);
+        if (!ReadResourceCounts(walk, languages, &named, &ids))
+            continue;
+        DWORD languageCount = Visited(named, ids, idsOnly);
+        for (DWORD l = 0; l < languageCount; ++l) {
+            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+            if (!ReadResourceEntry(walk, languages, l, &entry))
+                break;
+            if (!SpendResourceBudget(walk, sizeof entry) || !each(context, nameEntry.Name, &entry))
+                return;
+        }
+    }
+}
+
+ByteSpan FindResourceData(const ImageView* view, DWORD type, DWORD name)
+{
+    ByteSpan none = { NULL, 0 };
     ResourceWalk walk;
     if (!StartResourceWalk(&walk, view))
-        return NULL;
+        return none;
     const BYTE* names = FindEntry(&walk, walk.root, type);
     const BYTE* languages = names ? FindEntry(&walk, names, name) : NULL;
     IMAGE_RESOURCE_DIRECTORY_ENTRY language;
@@ -104,11 +137,11 @@ const BYTE* FindResourceData(const ImageView* view, DWORD type, DWORD name, DWOR
     if (!languages || !ReadResourceCounts(&walk, languages, &named, &ids) || named + ids == 0
         || !ReadResourceEntry(&walk, languages, 0, &language)
         || !ReadResourceDataEntry(&walk, language.OffsetToData, &data))
-        return NULL;
+        return none;
     const BYTE* bytes = RvaToPointer(view, data.OffsetToData);
-    DWORD inFile = ImageBytesLeft(view, bytes);
-    *size = data.Size < inFile ? data.Size : inFile;
-    return bytes;
+    DWORD inFile = BytesLeft(view, bytes);
+    ByteSpan found = { inFile ? bytes : NULL, data.Size < inFile ? data.Size : inFile };
+    return found;
 }
 
 bool ReadResourceDataEntry(const ResourceWalk* walk, DWORD offsetToData, IMAGE_RESOURCE_DATA_ENTRY* data)

@@ -9,6 +9,12 @@
 #include <windows.h>
 #include "image_view.h"
 
+// Resource types as the root directory's Names hold them (RT_STRING and its
+// kin are MAKEINTRESOURCE pointers, not numbers).
+const DWORD RESOURCE_STRING = 6;
+const DWORD RESOURCE_VERSION = 16;
+const DWORD RESOURCE_MANIFEST = 24;
+
 struct ResourceWalk {
     const ImageView* view;
     const BYTE* root;       // the root directory
@@ -45,9 +51,20 @@ const BYTE* ResourceSubdirectory(const ResourceWalk* walk, DWORD offsetToData);
 // null when there is none.
 const BYTE* FindResourceType(const ResourceWalk* walk, DWORD type);
 
-// The data of the resource of `type` and `name` in its first language, with
-// its Size cut to the end of the file; null when there is none.
-const BYTE* FindResourceData(const ImageView* view, DWORD type, DWORD name, DWORD* size);
+// Every language entry of the resources of `type`, name by name and then
+// language by language, each paid for from the walk's budget; `each` gets
+// the name entry's Name and the language entry, and ends the walk by
+// returning false. With `idsOnly` only NumberOfIdEntries entries are visited
+// at the name and language levels, from the first (as the string tables are
+// read: named entries, stored first, are taken, and as many id entries at the
+// end left out); otherwise named and id entries both.
+void WalkResourceLanguages(ResourceWalk* walk, DWORD type, bool idsOnly,
+                           bool (*each)(void* context, DWORD name, const IMAGE_RESOURCE_DIRECTORY_ENTRY* language),
+                           void* context);
+
+// The data of the resource of `type` and `name` in its first language, its
+// Size cut to the end of the file; an empty span when there is none.
+ByteSpan FindResourceData(const ImageView* view, DWORD type, DWORD name);
 
 // The data entry at `offsetToData` (used unchanged); false when it does not
 // lie wholly inside the file.

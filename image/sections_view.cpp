@@ -34,7 +34,7 @@ void ShowSections(const RowSink* sink, HMODULE resources, const ImageView* view)
     DWORD virtualSum = 0, rawSum = 0;   // wrap modulo 2^32
     int row = 0;
     for (DWORD i = 0; i < count; ++i) {
-        const BYTE* entry = ImageSpan(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
+        const BYTE* entry = SpanPart(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
         if (!entry)
             break;
         IMAGE_SECTION_HEADER header;

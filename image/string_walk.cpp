@@ -15,6 +15,7 @@ struct StringWalk {
     const StringVisitor* visitor;
     ResourceWalk* walk;
     wchar_t* text;   // STRING_UNITS units
+    DWORD previous;  // the language of the entry before
 };
 
 // The counted strings of one language entry's data; ids start at (block - 1) * 16.
@@ -31,7 +32,7 @@ static BlockEnd WalkBlock(StringWalk* w, DWORD block, DWORD dataOffset)
     if (!strings)
         return WALK_DONE;
     // Bytes of the file from the block's start; Size may claim more.
-    DWORD inFile = ImageBytesLeft(view, strings);
+    DWORD inFile = BytesLeft(view, strings);
     DWORD id = (block - 1) * 16;
     ULONGLONG consumed = 0;
     while (consumed < data.Size) {
@@ -50,7 +51,7 @@ static BlockEnd WalkBlock(StringWalk* w, DWORD block, DWORD dataOffset)
         if (consumed > data.Size)
             return BLOCK_DONE;
         // Within Size but past the end of the file: the block ends there too.
-        const BYTE* text = ImageSpan(view, cursor + 2, 2 * static_cast<DWORD>(units));
+        const BYTE* text = SpanPart(view, cursor + 2, 2 * static_cast<DWORD>(units));
         if (!text)
             return BLOCK_DONE;
         if (!SpendResourceBudget(walk, 2 + 2 * static_cast<DWORD>(units)))
@@ -63,35 +64,16 @@ static BlockEnd WalkBlock(StringWalk* w, DWORD block, DWORD dataOffset)
     return BLOCK_DONE;
 }
 
-// Only NumberOfIdEntries entries are visited at the block and language
-// levels, from the first: named entries, stored first, are taken for blocks
-// and languages, and as many id entries at the end are left out.
-static void WalkBlocks(StringWalk* w, const BYTE* blocks, WORD ids)
+// A language entry of block `block`: a language row where the language
+// changes, then the block's strings.
+static bool OnLanguage(void* context, DWORD block, const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
 {
-    ResourceWalk* walk = w->walk;
-    DWORD previous = 0xFFFFFFFF;   // no language has this id
-    for (DWORD b = 0; b < ids; ++b) {
-        IMAGE_RESOURCE_DIRECTORY_ENTRY blockEntry;
-        if (!ReadResourceEntry(walk, blocks, b, &blockEntry))
-            return;
-        const BYTE* languages = ResourceSubdirectory(walk, blockEntry.OffsetToData);
-        WORD languageNamed, languageIds;
-        if (!ReadResourceCounts(walk, languages, &languageNamed, &languageIds))
-            continue;
-        for (DWORD l = 0; l < languageIds; ++l) {
-            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-            if (!ReadResourceEntry(walk, languages, l, &entry))
-                break;
-            if (!SpendResourceBudget(walk, sizeof entry))
-                return;
-            if (entry.Name != previous) {
-                previous = entry.Name;
-                w->visitor->language(w->visitor->context, entry.Name);
-            }
-            if (WalkBlock(w, blockEntry.Name, entry.OffsetToData) == WALK_DONE)
-                return;
-        }
+    StringWalk* w = static_cast<StringWalk*>(context);
+    if (entry->Name != w->previous) {
+        w->previous = entry->Name;
+        w->visitor->language(w->visitor->context, entry->Name);
     }
+    return WalkBlock(w, block, entry->OffsetToData) != WALK_DONE;
 }
 
 void WalkStringTables(const ImageView* view, const StringVisitor* visitor)
@@ -99,14 +81,11 @@ void WalkStringTables(const ImageView* view, const StringVisitor* visitor)
     ResourceWalk walk;
     if (!StartResourceWalk(&walk, view))
         return;
-    const BYTE* blocks = FindResourceType(&walk, 6);   // RT_STRING
-    WORD named, ids;
-    if (!ReadResourceCounts(&walk, blocks, &named, &ids))
-        return;
-    StringWalk w = { visitor, &walk, NULL };
+    StringWalk w = { visitor, &walk, NULL, 0xFFFFFFFF };   // no language has that id
     w.text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, STRING_UNITS * sizeof(wchar_t)));
     if (!w.text)
         return;
-    WalkBlocks(&w, blocks, ids);
+    // Only NumberOfIdEntries entries are visited at the block and language levels.
+    WalkResourceLanguages(&walk, RESOURCE_STRING, true, OnLanguage, &w);
     HeapFree(GetProcessHeap(), 0, w.text);
 }

@@ -48,14 +48,14 @@ static bool ReadBlockHeader(ResourceWalk* walk, const BYTE* block, BlockHeader* 
 {
     const ImageView* view = walk->view;
     WORD words[3];
-    const BYTE* p = ImageSpan(view, block, sizeof words);
+    const BYTE* p = SpanPart(view, block, sizeof words);
     if (!p)
         return false;
     memcpy(words, p, sizeof words);
     header->length = words[0];
     header->valueLength = words[1];
     header->type = words[2];
-    header->keyUnits = ImageWideStringLength(view, block + sizeof words, MAX_KEY_BYTES);
+    header->keyUnits = WideStringLength(view, block + sizeof words, MAX_KEY_BYTES);
     // 6 bytes of header and the key with its terminator, to a multiple of 4.
     header->valueOffset = RoundUp4(static_cast<int>(2 * header->keyUnits) + 8);
     // The header and the key are the bytes the block has of its own.
@@ -65,7 +65,7 @@ static bool ReadBlockHeader(ResourceWalk* walk, const BYTE* block, BlockHeader* 
 // The block at `offset` from `block`, or null when that lies outside the file.
 static const BYTE* BlockAt(const ImageView* view, const BYTE* block, int offset)
 {
-    return static_cast<DWORD>(offset) < ImageBytesLeft(view, block) ? block + offset : NULL;
+    return static_cast<DWORD>(offset) < BytesLeft(view, block) ? block + offset : NULL;
 }
 
 // Visits a String block; returns the bytes its value takes in the walk.
@@ -73,7 +73,7 @@ static int VisitString(VersionWalk* w, const BYTE* block, const BlockHeader* hea
 {
     const ImageView* view = w->walk->view;
     DWORD take = header->keyUnits < VERSION_KEY_UNITS - 1 ? header->keyUnits : VERSION_KEY_UNITS - 1;
-    const BYTE* key = ImageSpan(view, block + 6, 2 * take);
+    const BYTE* key = SpanPart(view, block + 6, 2 * take);
     if (!key)
         take = 0;
     else if (take)
@@ -88,10 +88,10 @@ static int VisitString(VersionWalk* w, const BYTE* block, const BlockHeader* hea
     // given stops at the end of the block: a text without a terminator inside
     // it is never read past it, nor past the file.
     const BYTE* text = BlockAt(view, block, header->valueOffset);
-    DWORD units = text ? ImageWideStringLength(view, text, MAX_TEXT_BYTES) : 0;
+    DWORD units = text ? WideStringLength(view, text, MAX_TEXT_BYTES) : 0;
     DWORD inBlock = header->valueOffset < header->length ? (header->length - header->valueOffset) / 2 : 0;
     DWORD shown = units < inBlock ? units : inBlock;
-    const BYTE* p = ImageSpan(view, text, 2 * shown);
+    const BYTE* p = SpanPart(view, text, 2 * shown);
     if (p && shown)
         memcpy(w->value, p, 2 * shown);
     w->value[p ? shown : 0] = L'\0';
@@ -131,7 +131,7 @@ static void WalkRoot(VersionWalk* w, const BYTE* root)
     const DWORD fixedBytes = sizeof(VS_FIXEDFILEINFO);
     if (header.valueLength >= static_cast<int>(fixedBytes) &&
         header.valueOffset + static_cast<int>(fixedBytes) <= header.length) {
-        const BYTE* p = ImageSpan(w->walk->view, BlockAt(w->walk->view, root, header.valueOffset), fixedBytes);
+        const BYTE* p = SpanPart(w->walk->view, BlockAt(w->walk->view, root, header.valueOffset), fixedBytes);
         VS_FIXEDFILEINFO fixed;
         if (p) {
             memcpy(&fixed, p, fixedBytes);
@@ -144,15 +144,17 @@ static void WalkRoot(VersionWalk* w, const BYTE* root)
         offset += WalkBlock(w, BlockAt(w->walk->view, root, offset), 1);
 }
 
-static void WalkLanguage(VersionWalk* w, const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
+static bool WalkLanguage(void* context, DWORD, const IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
 {
+    VersionWalk* w = static_cast<VersionWalk*>(context);
     w->visitor->language(w->visitor->context, entry->Name);
     IMAGE_RESOURCE_DATA_ENTRY data;
     if (!ReadResourceDataEntry(w->walk, entry->OffsetToData, &data))
-        return;
+        return true;
     const BYTE* root = RvaToPointer(w->walk->view, data.OffsetToData);
     if (root)
         WalkRoot(w, root);
+    return true;
 }
 
 void WalkVersionInfo(const ImageView* view, const VersionVisitor* visitor)
@@ -160,38 +162,11 @@ void WalkVersionInfo(const ImageView* view, const VersionVisitor* visitor)
     ResourceWalk walk;
     if (!StartResourceWalk(&walk, view))
         return;
-    const BYTE* names = FindResourceType(&walk, 16);   // RT_VERSION
-    WORD named, ids;
-    if (!ReadResourceCounts(&walk, names, &named, &ids))
-        return;
     VersionWalk* w = static_cast<VersionWalk*>(HeapAlloc(GetProcessHeap(), 0, sizeof(VersionWalk)));
     if (!w)
         return;
     w->visitor = visitor;
     w->walk = &walk;
-    DWORD nameCount = static_cast<DWORD>(named) + ids;
-    for (DWORD n = 0; n < nameCount; ++n) {
-        IMAGE_RESOURCE_DIRECTORY_ENTRY nameEntry;
-        if (!ReadResourceEntry(&walk, names, n, &nameEntry))
-            break;
-        const BYTE* languages = ResourceSubdirectory(&walk, nameEntry.OffsetToData);
-        WORD languageNamed, languageIds;
-        if (!ReadResourceCounts(&walk, languages, &languageNamed, &languageIds))
-            continue;
-        DWORD languageCount = static_cast<DWORD>(languageNamed) + languageIds;
-        bool spent = false;
-        for (DWORD l = 0; l < languageCount; ++l) {
-            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-            if (!ReadResourceEntry(&walk, languages, l, &entry))
-                break;
-            if (!SpendResourceBudget(&walk, sizeof entry)) {
-                spent = true;
-                break;
-            }
-            WalkLanguage(w, &entry);
-        }
-        if (spent)
-            break;
-    }
+    WalkResourceLanguages(&walk, RESOURCE_VERSION, false, WalkLanguage, w);
     HeapFree(GetProcessHeap(), 0, w);
 }

@@ -1,6 +1,6 @@
 #include "api_set.h"
 #include "names.h"
-#include "../image/image_view.h"
+#include "../image/byte_span.h"
 
 // The schema's layout in version 6 (Windows 10 and later): a header, an array
 // of sets and, per set, an array of values. Every offset counts from the
@@ -37,20 +37,20 @@ struct SchemaValue {
 }
 
 // The schema's `length` bytes of text at `offset`, or null when they leave it.
-static const wchar_t* SchemaText(const ImageView* schema, DWORD offset, DWORD length)
+static const wchar_t* SchemaText(const ByteSpan* schema, DWORD offset, DWORD length)
 {
     if (offset % sizeof(wchar_t) != 0 || length % sizeof(wchar_t) != 0)
         return NULL;
-    return reinterpret_cast<const wchar_t*>(ImageAt(schema, offset, length));
+    return reinterpret_cast<const wchar_t*>(SpanAt(schema, offset, length));
 }
 
 // Item `index` of an array of `size`-byte items at `offset`, or null when it
 // leaves the schema (or its offset would not fit 32 bits).
-static const BYTE* ArrayItem(const ImageView* schema, DWORD offset, DWORD index, DWORD size)
+static const BYTE* ArrayItem(const ByteSpan* schema, DWORD offset, DWORD index, DWORD size)
 {
     if (index > (MAXDWORD - offset) / size)
         return NULL;
-    return ImageAt(schema, offset + index * size, size);
+    return SpanAt(schema, offset + index * size, size);
 }
 
 bool IsApiSetName(const wchar_t* name)
@@ -71,7 +71,7 @@ static int MatchedUnits(const wchar_t* name)
 }
 
 // The entry of the set that `name` names, if the schema has one.
-static bool FindSet(const ImageView* schema, const SchemaHeader* header, const wchar_t* name, SchemaEntry* found)
+static bool FindSet(const ByteSpan* schema, const SchemaHeader* header, const wchar_t* name, SchemaEntry* found)
 {
     int units = MatchedUnits(name);
     if (units == 0)
@@ -94,7 +94,7 @@ static bool FindSet(const ImageView* schema, const SchemaHeader* header, const w
 }
 
 // The value that the set gives `importer`, else its default one.
-static bool ChooseValue(const ImageView* schema, const SchemaEntry* set, const wchar_t* importer, SchemaValue* chosen)
+static bool ChooseValue(const ByteSpan* schema, const SchemaEntry* set, const wchar_t* importer, SchemaValue* chosen)
 {
     bool haveDefault = false;
     for (DWORD i = 0; i < set->valueCount; ++i) {
@@ -127,8 +127,8 @@ bool ResolveApiSetIn(const BYTE* schemaBytes, DWORD size, const wchar_t* name, c
     host[0] = L'\0';
     if (!schemaBytes || !IsApiSetName(name))
         return false;
-    ImageView schema = { schemaBytes, size, NULL, false, NULL };
-    const BYTE* at = ImageAt(&schema, 0, sizeof(SchemaHeader));
+    ByteSpan schema = { schemaBytes, size };
+    const BYTE* at = SpanAt(&schema, 0, sizeof(SchemaHeader));
     if (!at)
         return false;
     SchemaHeader header;

@@ -13,20 +13,19 @@ static int ReadAssemblies(const LoaderFacts* facts, const ClosureLibrary* librar
     if (!library->mapped)
         return 0;
     bool isLibrary = (NtWord(&library->view, NT_CHARACTERISTICS) & IMAGE_FILE_DLL) != 0;
-    DWORD size;
-    const BYTE* text = FindResourceData(&library->view, 24, isLibrary ? 2 : 1, &size);   // RT_MANIFEST
-    if (text)
-        return ReadManifestDependencies(text, size, out, room);
+    ByteSpan text = FindResourceData(&library->view, RESOURCE_MANIFEST, isLibrary ? 2 : 1);
+    if (text.base)
+        return ReadManifestDependencies(&text, out, room);
     wchar_t beside[MAX_PATH];
     if (lstrlenW(library->path) + 9 >= MAX_PATH)
         return 0;
     lstrcpyW(beside, library->path);
     lstrcatW(beside, L".manifest");
-    const BYTE* bytes;
+    ByteSpan file;
     void* token;
-    if (!facts->probe.map(facts->probe.context, beside, &bytes, &size, &token))
+    if (!facts->probe.map(facts->probe.context, beside, &file.base, &file.size, &token))
         return 0;
-    int count = ReadManifestDependencies(bytes, size, out, room);
+    int count = ReadManifestDependencies(&file, out, room);
     facts->probe.release(facts->probe.context, token);
     return count;
 }
@@ -68,7 +67,7 @@ static void OnLibrary(ClosureWalk* walk, const BYTE* name)
     ImportVerdict verdict = IMPORT_UNRESOLVED;
     if (name) {
         wchar_t wide[CLOSURE_NAME_UNITS];
-        AnsiToWide(reinterpret_cast<const char*>(name), ImageBytesLeft(&walk->view, name), wide, CLOSURE_NAME_UNITS);
+        AnsiToWide(reinterpret_cast<const char*>(name), BytesLeft(&walk->view, name), wide, CLOSURE_NAME_UNITS);
         Resolution resolution;
         ResolveLibrary(walk->facts, &walk->importer.importer, wide, &resolution);
         walk->units -= SEARCH_UNITS;
@@ -91,7 +90,7 @@ static void OnFunction(ClosureWalk* walk, const ImportedFunction* function)
     if (walk->target >= 0 && (function->byOrdinal || function->hintRead)) {
         char name[LOOKUP_BYTES] = "";
         if (!function->byOrdinal) {
-            DWORD length = ImageStringLength(&walk->view, function->name);
+            DWORD length = StringLength(&walk->view, function->name);
             if (length >= LOOKUP_BYTES)
                 length = LOOKUP_BYTES - 1;
             memcpy(name, function->name, length);

@@ -7,33 +7,38 @@
 // past ASCII do) but is none of the marks the reading looks for.
 namespace {
 struct Text {
-    const BYTE* bytes;   // past any byte-order mark
-    DWORD length;        // characters
-    bool wide;           // UTF-16 LE
+    ByteSpan bytes;   // past any byte-order mark
+    DWORD length;     // characters
+    bool wide;        // UTF-16 LE
 };
 
 enum TagEnd { TAG_OPEN, TAG_EMPTY, TAG_BROKEN };
 enum Element { ELEMENT_OTHER, ELEMENT_DEPENDENCY, ELEMENT_DEPENDENT, ELEMENT_IDENTITY };
 }
 
-static Text OpenText(const BYTE* bytes, DWORD size)
+static Text OpenText(const ByteSpan* bytes)
 {
-    Text text = { bytes, size, false };
-    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        text.bytes += 3;
-        text.length -= 3;
-    } else if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        text.bytes += 2;
-        text.length = (size - 2) / 2;   // an odd last byte is no character
+    Text text = { *bytes, bytes->size, false };
+    const BYTE* utf8 = SpanAt(bytes, 0, 3);
+    const BYTE* utf16 = SpanAt(bytes, 0, 2);
+    if (utf8 && utf8[0] == 0xEF && utf8[1] == 0xBB && utf8[2] == 0xBF) {
+        text.bytes = SubSpan(bytes, 3, bytes->size - 3);
+        text.length = text.bytes.size;
+    } else if (utf16 && utf16[0] == 0xFF && utf16[1] == 0xFE) {
+        text.bytes = SubSpan(bytes, 2, bytes->size - 2);
+        text.length = text.bytes.size / 2;   // an odd last byte is no character
         text.wide = true;
     }
     return text;
 }
 
-// Character `at`, which must be below the text's length.
+// Character `at`; callers read only below the text's length.
 static char CharAt(const Text* text, DWORD at)
 {
-    unsigned c = text->wide ? (text->bytes[at * 2] | text->bytes[at * 2 + 1] << 8) : text->bytes[at];
+    const BYTE* b = SpanAt(&text->bytes, text->wide ? at * 2 : at, text->wide ? 2 : 1);
+    if (!b)
+        return '\0';
+    unsigned c = text->wide ? (b[0] | b[1] << 8) : b[0];
     return static_cast<char>(c < 0x80 ? c : 0x7F);
 }
 
@@ -191,11 +196,11 @@ static Element WhichElement(const Text* text, DWORD start, DWORD end)
 // that a malformed manifest costs no stack and still reads as far as it can.
 // An identity counts once its tag is complete: a manifest cut anywhere gives
 // the identities of the whole up to the cut.
-int ReadManifestDependencies(const BYTE* bytes, DWORD size, AssemblyRef* out, int room)
+int ReadManifestDependencies(const ByteSpan* bytes, AssemblyRef* out, int room)
 {
-    if (!bytes || !out || room <= 0)
+    if (!bytes || !bytes->base || !out || room <= 0)
         return 0;
-    Text text = OpenText(bytes, size);
+    Text text = OpenText(bytes);
     bool inDependency = false, inDependent = false, taken = false;
     int found = 0;
     DWORD at = 0;

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include "probe.h"
+#include "../image/byte_span.h"
 
 // The identity of one dependentAssembly, in ASCII as the manifest writes it
 // (each field cut to fit, empty when the manifest does not give it).
@@ -19,10 +20,10 @@ struct AssemblyRef {
 // The most assemblies taken from one manifest.
 const int MAX_ASSEMBLIES = 16;
 
-// Reads the identities of the dependentAssembly elements of the manifest of
-// `size` bytes at `text` (UTF-8, or UTF-16 with a byte-order mark) into `out`
-// (room for `room`); returns how many were found.
-int ReadManifestDependencies(const BYTE* text, DWORD size, AssemblyRef* out, int room);
+// Reads the identities of the dependentAssembly elements of the manifest
+// `text` (UTF-8, or UTF-16 with a byte-order mark) into `out` (room for
+// `room`); returns how many were found.
+int ReadManifestDependencies(const ByteSpan* text, AssemblyRef* out, int room);
 
 // The folder in the store `winsxs` that holds `assembly` for an image of
 // `machine`, into `folder` (MAX_PATH units): the store's folders are named

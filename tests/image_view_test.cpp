@@ -165,23 +165,23 @@ TEST(ImageView, ReadsStopAtTheEndOfTheFile)
     EXPECT_FALSE(ReadDword(&view, bytes.data() + 13, &value));
     EXPECT_EQ(0u, value);
     EXPECT_FALSE(ReadDword(&view, bytes.data() - 1, &value));
-    EXPECT_EQ(bytes.data() + 16, ImageAt(&view, 16, 0));
-    EXPECT_EQ(nullptr, ImageAt(&view, 17, 0));
-    EXPECT_EQ(nullptr, ImageAt(&view, 8, 0xFFFFFFFF));   // must not wrap into "inside"
-    EXPECT_EQ(nullptr, ImageAt(&view, 0xFFFFFFF8, 16));
+    EXPECT_EQ(bytes.data() + 16, SpanAt(&view, 16, 0));
+    EXPECT_EQ(nullptr, SpanAt(&view, 17, 0));
+    EXPECT_EQ(nullptr, SpanAt(&view, 8, 0xFFFFFFFF));   // must not wrap into "inside"
+    EXPECT_EQ(nullptr, SpanAt(&view, 0xFFFFFFF8, 16));
 
     // An unterminated string ends at the end of the file.
-    EXPECT_EQ(6u, ImageStringLength(&view, bytes.data() + 10));
+    EXPECT_EQ(6u, StringLength(&view, bytes.data() + 10));
     bytes[12] = 0;
-    EXPECT_EQ(2u, ImageStringLength(&view, bytes.data() + 10));
-    EXPECT_EQ(0u, ImageStringLength(&view, bytes.data() + 16));
+    EXPECT_EQ(2u, StringLength(&view, bytes.data() + 10));
+    EXPECT_EQ(0u, StringLength(&view, bytes.data() + 16));
 
     // UTF-16 text stops at a zero unit, at the limit, or before a half unit at the end.
     std::vector<BYTE> wide = { 'a', 0, 'b', 0, 0, 0, 'c', 0, 'd' };
     ImageView w = { wide.data(), static_cast<DWORD>(wide.size()), NULL, false, NULL };
-    EXPECT_EQ(2u, ImageWideStringLength(&w, wide.data(), 100));
-    EXPECT_EQ(1u, ImageWideStringLength(&w, wide.data(), 3));
-    EXPECT_EQ(1u, ImageWideStringLength(&w, wide.data() + 6, 100));
+    EXPECT_EQ(2u, WideStringLength(&w, wide.data(), 100));
+    EXPECT_EQ(1u, WideStringLength(&w, wide.data(), 3));
+    EXPECT_EQ(1u, WideStringLength(&w, wide.data() + 6, 100));
 }
 
 TEST(ImageView, SectionTableIsCutToWholeHeadersInsideTheFile)

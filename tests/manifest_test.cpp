@@ -27,7 +27,8 @@ std::vector<std::string> ReadGuarded(const std::string& text, int room = MAX_ASS
     DWORD old;
     VirtualProtect(memory + (pages - 1) * page, page, PAGE_NOACCESS, &old);
     AssemblyRef out[MAX_ASSEMBLIES];
-    int found = ReadManifestDependencies(at, static_cast<DWORD>(text.size()), out, room);
+    ByteSpan span = { at, static_cast<DWORD>(text.size()) };
+    int found = ReadManifestDependencies(&span, out, room);
     VirtualFree(memory, 0, MEM_RELEASE);
     std::vector<std::string> rows;
     for (int i = 0; i < found; ++i)

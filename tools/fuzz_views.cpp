@@ -522,7 +522,8 @@ static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placem
     LookUpExports(base, size);
     // The same bytes as a manifest: untrusted text of any shape.
     AssemblyRef assemblies[MAX_ASSEMBLIES];
-    ReadManifestDependencies(base, size, assemblies, MAX_ASSEMBLIES);
+    ByteSpan text = { base, size };
+    ReadManifestDependencies(&text, assemblies, MAX_ASSEMBLIES);
     // Emptied here, so that the time Wine's control takes to delete
     // many rows counts for the input that made them.
     EmptyLists(dialog);
