@@ -88,14 +88,15 @@ struct ExportJson {
 
 static void Append(ExportJson* e, DWORD ordinal, DWORD rva, bool hasRva, const BYTE* name)
 {
-    void* block = e->entries;
-    if (!GrowBlock(&block, &e->room, e->count + 1, sizeof(ExportEntry))) {
+    ExportEntry* entry = AppendItem(&e->entries, &e->count, &e->room);
+    if (!entry) {
         e->outOfMemory = true;
         return;
     }
-    e->entries = static_cast<ExportEntry*>(block);
-    ExportEntry entry = { ordinal, rva, hasRva, name };
-    e->entries[e->count++] = entry;
+    entry->ordinal = ordinal;
+    entry->rva = rva;
+    entry->hasRva = hasRva;
+    entry->name = name;
 }
 
 static void AddSlot(void* context, DWORD ordinal, DWORD rva)
@@ -141,7 +142,6 @@ bool PutExports(Output* out, const ImageView* view)
         PutChar(out, '}');
     }
     PutText(out, e.count ? "\n  ]" : "]");
-    void* block = e.entries;
-    FreeBlock(&block, &e.room);
+    FreeTable(&e.entries, &e.room);
     return !e.outOfMemory;
 }

@@ -2,35 +2,35 @@
 #include <string.h>
 #include "export_walk.h"
 
-// The export directory and its tables, each cut to the entries inside the file.
-struct ExportTables {
-    IMAGE_EXPORT_DIRECTORY dir;
-    DWORD start, end;        // the directory's extent: an address inside it is a forwarder
-    const BYTE* functions;   // DWORD each
-    DWORD functionCount;
-    const BYTE* names;       // DWORD each
-    const BYTE* ordinals;    // WORD each
-    DWORD nameCount;
-};
-
-static bool ReadExportTables(const ImageView* view, ExportTables* t)
+ForwarderFault ParseForwarder(const char* text, Forwarder* out)
 {
-    t->start = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (t->start == 0)
-        return false;
-    const BYTE* at = RvaToSpan(view, t->start, sizeof(IMAGE_EXPORT_DIRECTORY));
-    if (!at)
-        return false;
-    memcpy(&t->dir, at, sizeof t->dir);
-    DWORD size = DataDirectorySize(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    t->end = size <= MAXDWORD - t->start ? t->start + size : MAXDWORD;
-    t->functions = RvaToPointer(view, t->dir.AddressOfFunctions);
-    t->functionCount = EntriesInside(view, t->functions, t->dir.NumberOfFunctions, sizeof(DWORD));
-    t->names = RvaToPointer(view, t->dir.AddressOfNames);
-    t->ordinals = RvaToPointer(view, t->dir.AddressOfNameOrdinals);
-    t->nameCount = EntriesInside(view, t->names, t->dir.NumberOfNames, sizeof(DWORD));
-    t->nameCount = EntriesInside(view, t->ordinals, t->nameCount, sizeof(WORD));
-    return true;
+    ZeroMemory(out, sizeof *out);
+    const char* dot = strrchr(text, '.');
+    if (!dot)
+        return FORWARDER_NO_DOT;
+    out->library = text;
+    out->libraryBytes = static_cast<DWORD>(dot - text);
+    if (out->libraryBytes == 0)
+        return FORWARDER_NO_LIBRARY;
+    if (out->libraryBytes >= FORWARDER_LIBRARY_BYTES)
+        return FORWARDER_LONG_LIBRARY;
+    if (dot[1] == '\0')
+        return FORWARDER_NO_FUNCTION;
+    out->byOrdinal = dot[1] == '#';
+    if (!out->byOrdinal) {
+        out->name = dot + 1;
+        return FORWARDER_SOUND;
+    }
+    DWORD value = 0;
+    for (const char* c = dot + 2; *c; ++c) {
+        if (*c < '0' || *c > '9' || value > 0xFFFF)
+            return FORWARDER_BAD_ORDINAL;
+        value = value * 10 + (*c - '0');
+    }
+    if (value > 0xFFFF)
+        return FORWARDER_BAD_ORDINAL;
+    out->ordinal = static_cast<WORD>(value);
+    return FORWARDER_SOUND;
 }
 
 // The function at `index` of the address table, as found or forwarded.
@@ -43,11 +43,14 @@ static ExportLookup Target(const ImageView* view, const ExportTables* t, DWORD i
     DWORD length;
     bool ended;
     const BYTE* text = ExportForwarder(view, out->rva, FORWARDER_BYTES, &length, &ended);
+    out->text[0] = '\0';
+    out->fault = FORWARDER_NO_END;
     if (!text || !ended)
         return EXPORT_BAD_FORWARDER;
-    memcpy(out->forwarder, text, length);
-    out->forwarder[length] = '\0';
-    return strchr(out->forwarder, '.') ? EXPORT_FORWARDED : EXPORT_BAD_FORWARDER;
+    memcpy(out->text, text, length);
+    out->text[length] = '\0';
+    out->fault = ParseForwarder(out->text, &out->forwarder);
+    return out->fault == FORWARDER_SOUND ? EXPORT_FORWARDED : EXPORT_BAD_FORWARDER;
 }
 
 // strcmp of `name` against the export name at `rva`, which ends at its NUL or

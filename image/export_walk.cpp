@@ -21,23 +21,40 @@ static int FindSlot(const DWORD* ordinals, int count, DWORD base, DWORD ordinal)
     return -1;
 }
 
+// The end of the export directory that starts at `start`, held below 2^32.
+static DWORD ExportDirectoryEnd(const ImageView* view, DWORD start)
+{
+    DWORD size = DataDirectorySize(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
+    return size <= MAXDWORD - start ? start + size : MAXDWORD;
+}
+
+bool ReadExportTables(const ImageView* view, ExportTables* t)
+{
+    t->start = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
+    if (t->start == 0)
+        return false;
+    const BYTE* at = RvaToSpan(view, t->start, sizeof(IMAGE_EXPORT_DIRECTORY));
+    if (!at)
+        return false;
+    memcpy(&t->dir, at, sizeof t->dir);
+    t->end = ExportDirectoryEnd(view, t->start);
+    t->functions = RvaToPointer(view, t->dir.AddressOfFunctions);
+    t->functionCount = EntriesInside(view, t->functions, t->dir.NumberOfFunctions, sizeof(DWORD));
+    t->names = RvaToPointer(view, t->dir.AddressOfNames);
+    t->ordinals = RvaToPointer(view, t->dir.AddressOfNameOrdinals);
+    t->nameCount = EntriesInside(view, t->names, t->dir.NumberOfNames, sizeof(DWORD));
+    t->nameCount = EntriesInside(view, t->ordinals, t->nameCount, sizeof(WORD));
+    return true;
+}
+
 bool WalkExports(const ImageView* view, const ExportVisitor* visitor)
 {
-    DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (rva == 0)
+    ExportTables t;
+    if (!ReadExportTables(view, &t) || t.dir.NumberOfFunctions == 0)
         return true;
-    const BYTE* at = RvaToSpan(view, rva, sizeof(IMAGE_EXPORT_DIRECTORY));
-    if (!at)
-        return true;
-    IMAGE_EXPORT_DIRECTORY dir;
-    memcpy(&dir, at, sizeof dir);
-    if (dir.NumberOfFunctions == 0)
-        return true;
-
-    // No more slots than the export address table has inside the file,
-    // whatever NumberOfFunctions claims.
-    const BYTE* functions = RvaToPointer(view, dir.AddressOfFunctions);
-    DWORD slotCount = EntriesInside(view, functions, dir.NumberOfFunctions, sizeof(DWORD));
+    const IMAGE_EXPORT_DIRECTORY& dir = t.dir;
+    const BYTE* functions = t.functions;
+    DWORD slotCount = t.functionCount;
     DWORD* ordinals = NULL;
     if (slotCount != 0) {
         ULONGLONG bytes = static_cast<ULONGLONG>(slotCount) * sizeof(DWORD);
@@ -61,14 +78,10 @@ bool WalkExports(const ImageView* view, const ExportVisitor* visitor)
 
     // Both name tables are read only as far as they lie inside the file.
     if (dir.NumberOfNames != 0) {
-        const BYTE* names = RvaToPointer(view, dir.AddressOfNames);
-        const BYTE* nameOrdinals = RvaToPointer(view, dir.AddressOfNameOrdinals);
-        DWORD nameCount = EntriesInside(view, names, dir.NumberOfNames, sizeof(DWORD));
-        nameCount = EntriesInside(view, nameOrdinals, nameCount, sizeof(WORD));
-        for (DWORD i = 0; i < nameCount; ++i) {
+        for (DWORD i = 0; i < t.nameCount; ++i) {
             WORD index;
             DWORD nameRva;
-            if (!ReadWord(view, nameOrdinals + 2 * i, &index) || !ReadDword(view, names + 4 * i, &nameRva))
+            if (!ReadWord(view, t.ordinals + 2 * i, &index) || !ReadDword(view, t.names + 4 * i, &nameRva))
                 break;
             DWORD ordinal = dir.Base + index;
             visitor->name(visitor->context, FindSlot(ordinals, present, dir.Base, ordinal), ordinal,
@@ -86,8 +99,7 @@ const BYTE* ExportForwarder(const ImageView* view, DWORD rva, DWORD limit, DWORD
     if (ended)
         *ended = false;
     DWORD start = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    DWORD size = DataDirectorySize(view, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    DWORD end = size <= MAXDWORD - start ? start + size : MAXDWORD;
+    DWORD end = ExportDirectoryEnd(view, start);
     if (start == 0 || rva < start || rva >= end)
         return NULL;
     const BYTE* text = RvaToPointer(view, rva);

@@ -6,6 +6,22 @@
 #include <windows.h>
 #include "image_view.h"
 
+// The export directory and its tables, each cut to the entries that lie
+// inside the file, whatever the directory's counts claim.
+struct ExportTables {
+    IMAGE_EXPORT_DIRECTORY dir;
+    DWORD start, end;        // the directory's extent: an address inside it is a forwarder
+    const BYTE* functions;   // DWORD each
+    DWORD functionCount;
+    const BYTE* names;       // DWORD each
+    const BYTE* ordinals;    // WORD each
+    DWORD nameCount;
+};
+
+// False when the image has no export directory or it does not lie inside
+// the file.
+bool ReadExportTables(const ImageView* view, ExportTables* t);
+
 struct ExportVisitor {
     void* context;
     // A present slot (address not 0). Slots are numbered 0, 1, ... in the

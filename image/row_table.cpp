@@ -6,13 +6,10 @@
 static SIZE_T KeepText(RowTable* table, const wchar_t* text)
 {
     SIZE_T units = wcslen(text) + 1;
-    void* block = table->text;
-    if (units > static_cast<SIZE_T>(-1) - table->textUsed
-        || !GrowBlock(&block, &table->textRoom, table->textUsed + units, sizeof(wchar_t))) {
+    if (units > static_cast<SIZE_T>(-1) - table->textUsed || !GrowTable(&table->text, &table->textRoom, table->textUsed + units)) {
         table->outOfMemory = true;
         return 0;
     }
-    table->text = static_cast<wchar_t*>(block);
     memcpy(table->text + table->textUsed, text, units * sizeof(wchar_t));
     table->textUsed += units;
     return table->textUsed - units + 1;
@@ -22,13 +19,11 @@ static void InsertTableRow(void* context, int row, const wchar_t* text, RowMarke
 {
     RowTable* table = static_cast<RowTable*>(context);
     SIZE_T room = static_cast<SIZE_T>(table->rowRoom);
-    void* block = table->row;
-    if (table->rows == 0x7FFFFFFF || !GrowBlock(&block, &room, static_cast<SIZE_T>(table->rows) + 1, sizeof(TableRow))
+    if (table->rows == 0x7FFFFFFF || !GrowTable(&table->row, &room, static_cast<SIZE_T>(table->rows) + 1)
         || room > 0x7FFFFFFF) {
         table->outOfMemory = true;
         return;
     }
-    table->row = static_cast<TableRow*>(block);
     table->rowRoom = static_cast<int>(room);
     // As in a list control: an index past the end appends.
     if (row < 0 || row > table->rows)
@@ -60,10 +55,8 @@ void InitRowTable(RowTable* table, int columns)
 void FreeRowTable(RowTable* table)
 {
     SIZE_T room = 0;
-    void* rows = table->row;
-    void* text = table->text;
-    FreeBlock(&rows, &room);
-    FreeBlock(&text, &room);
+    FreeTable(&table->row, &room);
+    FreeTable(&table->text, &room);
     InitRowTable(table, table->columns);
 }
 

@@ -115,13 +115,14 @@ void FinishClosure(Closure* out)
 
 void FreeClosure(Closure* closure)
 {
-    void* blocks[] = { closure->libraries, closure->edges, closure->hops, closure->missing, closure->gaps,
-                       closure->rootImports[0], closure->rootImports[1], closure->passed };
-    SIZE_T* rooms[] = { &closure->libraryRoom, &closure->edgeRoom, &closure->hopRoom, &closure->missingRoom,
-                        &closure->gapRoom, &closure->rootImportRoom[0], &closure->rootImportRoom[1],
-                        &closure->passedRoom };
-    for (size_t b = 0; b < sizeof blocks / sizeof blocks[0]; ++b)
-        FreeBlock(&blocks[b], rooms[b]);
+    FreeTable(&closure->libraries, &closure->libraryRoom);
+    FreeTable(&closure->edges, &closure->edgeRoom);
+    FreeTable(&closure->hops, &closure->hopRoom);
+    FreeTable(&closure->missing, &closure->missingRoom);
+    FreeTable(&closure->gaps, &closure->gapRoom);
+    FreeTable(&closure->rootImports[0], &closure->rootImportRoom[0]);
+    FreeTable(&closure->rootImports[1], &closure->rootImportRoom[1]);
+    FreeTable(&closure->passed, &closure->passedRoom);
     ZeroMemory(closure, sizeof *closure);
 }
 

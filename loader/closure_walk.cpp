@@ -2,7 +2,6 @@
 // delay imports, in steps of bounded work.
 #include "closure_walk.h"
 #include <string.h>
-#include "../image/grow.h"
 #include "../image/resource_dir.h"
 #include "../image/text_format.h"
 
@@ -43,22 +42,6 @@ void SetUpImporter(ClosureWalk* walk, int index, ImporterSetup* setup)
     Importer importer = { setup->name, library->machine, walk->programFolder, setup->assemblies,
                           own + walk->programAssemblyCount, FindLoaded, walk };
     setup->importer = importer;
-}
-
-// A row of the root's own tables.
-static void AddRootImport(ClosureWalk* walk, bool isLibrary, int library, ImportVerdict verdict, int detail)
-{
-    Closure* out = walk->out;
-    int table = walk->delay ? 1 : 0;
-    void* block = out->rootImports[table];
-    if (!GrowBlock(&block, &out->rootImportRoom[table], static_cast<SIZE_T>(out->rootImportCount[table]) + 1,
-                   sizeof(RootImport))) {
-        out->outOfMemory = true;
-        return;
-    }
-    out->rootImports[table] = static_cast<RootImport*>(block);
-    RootImport row = { library, detail, isLibrary, verdict };
-    out->rootImports[table][out->rootImportCount[table]++] = row;
 }
 
 static void OnLibrary(ClosureWalk* walk, const BYTE* name)

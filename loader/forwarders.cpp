@@ -5,43 +5,21 @@
 #include "../image/export_lookup.h"
 #include "../image/text_format.h"
 
-// Where a forwarder "LIBRARY.Name" or "LIBRARY.#ordinal" leads.
-enum HopResult {
-    HOP_REACHED,      // to a library of the closure
-    HOP_LEFT_OUT,     // to a library the closure's bound left out
-    HOP_BAD,          // the text names no library or function
-};
-
-// Follows the forwarder `text` out of library `from`: the library it names
-// (into `*to`), and the function there (into `name`, or `*byOrdinal` and
-// `*ordinal`).
-static HopResult FollowForwarder(ClosureWalk* walk, int from, const char* text, char* name, bool* byOrdinal,
-                                 WORD* ordinal, int* to)
+// Follows a forwarder out of library `from` as the loader does: to the
+// library it names (into `*to`, -1 when the closure's bound leaves it out),
+// and the function there (into `name`, or `*byOrdinal` and `*ordinal`).
+static bool FollowForwarder(ClosureWalk* walk, int from, const Forwarder* forwarder, char* name, bool* byOrdinal,
+                            WORD* ordinal, int* to)
 {
-    const char* dot = strrchr(text, '.');
-    size_t libraryBytes = dot - text;
-    if (libraryBytes == 0 || libraryBytes >= CLOSURE_NAME_UNITS || dot[1] == '\0')
-        return HOP_BAD;
-    // The loader takes the text before the last dot as a file name, ".dll"
-    // added when it has no extension.
     wchar_t library[CLOSURE_NAME_UNITS];
-    AnsiToWide(text, static_cast<DWORD>(libraryBytes), library, CLOSURE_NAME_UNITS - 4);
+    AnsiToWide(forwarder->library, forwarder->libraryBytes, library, CLOSURE_NAME_UNITS - 4);
     if (!wcschr(library, L'.'))
         lstrcatW(library, L".dll");
-    *byOrdinal = dot[1] == '#';
-    if (*byOrdinal) {
-        DWORD value = 0;
-        for (const char* c = dot + 2; *c; ++c) {
-            if (*c < '0' || *c > '9' || value > 0xFFFF)
-                return HOP_BAD;
-            value = value * 10 + (*c - '0');
-        }
-        if (value > 0xFFFF)
-            return HOP_BAD;
-        *ordinal = static_cast<WORD>(value);
-    } else {
-        lstrcpynA(name, dot + 1, LOOKUP_BYTES);
-    }
+    *byOrdinal = forwarder->byOrdinal;
+    if (forwarder->byOrdinal)
+        *ordinal = forwarder->ordinal;
+    else
+        lstrcpynA(name, forwarder->name, LOOKUP_BYTES);
     // The forwarding library is the importer of its target.
     if (walk->forwarder.library != from)
         SetUpImporter(walk, from, &walk->forwarder);
@@ -50,12 +28,12 @@ static HopResult FollowForwarder(ClosureWalk* walk, int from, const char* text, 
     walk->units -= SEARCH_UNITS;
     *to = FindOrAdd(walk, library, &resolution, from);
     if (*to < 0)
-        return HOP_LEFT_OUT;
+        return false;
     AddEdge(walk, from, *to, walk->delay, true);
     // Binding the importer loads the forwarder's library: it is the
     // importer's need, whoever else the forwarding library serves.
     AddHop(walk, walk->importer.library, *to, walk->delay);
-    return HOP_REACHED;
+    return true;
 }
 
 // A missing function's record for the current importer.
@@ -103,12 +81,7 @@ ImportVerdict CheckFunction(ClosureWalk* walk, int library, char* name, WORD hin
             return bad ? IMPORT_BAD_FORWARDER : IMPORT_NOT_EXPORTED;
         }
         int next;
-        HopResult hopped = FollowForwarder(walk, library, found.forwarder, name, &byOrdinal, &ordinal, &next);
-        if (hopped == HOP_BAD) {
-            *detail = Missing(walk, false, library, name, byOrdinal, ordinal, true);
-            return IMPORT_BAD_FORWARDER;
-        }
-        if (hopped == HOP_LEFT_OUT)
+        if (!FollowForwarder(walk, library, &found.forwarder, name, &byOrdinal, &ordinal, &next))
             return IMPORT_UNCHECKED;
         library = next;
         hint = 0;

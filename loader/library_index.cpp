@@ -83,17 +83,12 @@ void UnmapLibrary(const LoaderFacts* facts, ClosureLibrary* library)
     library->mapped = false;
 }
 
-// Appends a zeroed item to a growing table; null when memory runs out.
+// Appends a zeroed item to one of the closure's tables; null, noted in the
+// closure, when memory runs out.
 template <typename T> static T* Append(Closure* out, T** items, int* count, SIZE_T* room)
 {
-    void* block = *items;
-    if (!GrowBlock(&block, room, static_cast<SIZE_T>(*count) + 1, sizeof(T))) {
-        out->outOfMemory = true;
-        return NULL;
-    }
-    *items = static_cast<T*>(block);
-    T* item = &(*items)[(*count)++];
-    ZeroMemory(item, sizeof *item);
+    T* item = AppendItem(items, count, room);
+    out->outOfMemory = out->outOfMemory || !item;
     return item;
 }
 
@@ -168,6 +163,19 @@ void AddHop(ClosureWalk* walk, int importer, int to, bool delay)
     ClosureEdge* added = Append(out, &out->hops, &out->hopCount, &out->hopRoom);
     if (added)
         *added = hop;
+}
+
+void AddRootImport(ClosureWalk* walk, bool isLibrary, int library, ImportVerdict verdict, int detail)
+{
+    Closure* out = walk->out;
+    int table = walk->delay ? 1 : 0;
+    RootImport* row = Append(out, &out->rootImports[table], &out->rootImportCount[table], &out->rootImportRoom[table]);
+    if (!row)
+        return;
+    row->library = library;
+    row->detail = detail;
+    row->isLibrary = isLibrary;
+    row->verdict = verdict;
 }
 
 int AddMissing(Closure* out, MissingFunction** list, int* count, SIZE_T* room, const MissingFunction* m)
