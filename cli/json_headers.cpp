@@ -2,6 +2,7 @@
 // enumerations and flags also as fixed English words.
 #include "json_views.h"
 #include "image/checksum.h"
+#include "image/headers.h"
 
 static const Word MACHINES[] = {
     { IMAGE_FILE_MACHINE_I386, "i386" }, { IMAGE_FILE_MACHINE_AMD64, "x64" },
@@ -40,10 +41,17 @@ static const Word SUBSYSTEMS[] = {
 };
 
 static const Word DLL_FLAGS[] = {
-    { 0x0020, "high-entropy-va" }, { 0x0040, "dynamic-base" }, { 0x0080, "force-integrity" },
-    { 0x0100, "nx-compat" }, { 0x0200, "no-isolation" }, { 0x0400, "no-seh" }, { 0x0800, "no-bind" },
-    { 0x1000, "appcontainer" }, { 0x2000, "wdm-driver" }, { 0x4000, "guard-cf" },
-    { 0x8000, "terminal-server-aware" },
+    { IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, "high-entropy-va" },
+    { IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "dynamic-base" },
+    { IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY, "force-integrity" },
+    { IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "nx-compat" },
+    { IMAGE_DLLCHARACTERISTICS_NO_ISOLATION, "no-isolation" },
+    { IMAGE_DLLCHARACTERISTICS_NO_SEH, "no-seh" },
+    { IMAGE_DLLCHARACTERISTICS_NO_BIND, "no-bind" },
+    { IMAGE_DLLCHARACTERISTICS_APPCONTAINER, "appcontainer" },
+    { IMAGE_DLLCHARACTERISTICS_WDM_DRIVER, "wdm-driver" },
+    { IMAGE_DLLCHARACTERISTICS_GUARD_CF, "guard-cf" },
+    { IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE, "terminal-server-aware" },
 };
 
 // The data directories by index.
@@ -52,117 +60,95 @@ static const char* const DIRECTORIES[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {
     "globalptr", "tls", "load-config", "bound-import", "iat", "delay-import", "com-descriptor", "reserved",
 };
 
-static void PutVersion(Output* out, const char* key, WORD major, WORD minor)
+static void VersionField(JsonWriter* w, const char* key, VersionPair version)
 {
-    PutNextKey(out, key);
-    PutText(out, "{\"major\": ");
-    PutNumber(out, major);
-    PutText(out, ", \"minor\": ");
-    PutNumber(out, minor);
-    PutChar(out, '}');
-}
-
-static void PutField(Output* out, const char* key, ULONGLONG value)
-{
-    PutNextKey(out, key);
-    PutNumber(out, value);
+    Key(w, key);
+    BeginObject(w, JSON_INLINE);
+    NumberField(w, "major", version.major);
+    NumberField(w, "minor", version.minor);
+    EndScope(w);
 }
 
 // The link time in UTC, as seconds since 1970 and as ISO 8601.
-static void PutTimeStamp(Output* out, DWORD stamp)
+static void TimeStampFields(JsonWriter* w, DWORD stamp)
 {
-    PutField(out, "time_date_stamp", stamp);
-    PutNextKey(out, "time_date_stamp_utc");
-    ULONGLONG ticks = static_cast<ULONGLONG>(stamp) * 10000000ULL + 116444736000000000ULL;
-    FILETIME utc;
-    utc.dwLowDateTime = static_cast<DWORD>(ticks);
-    utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    NumberField(w, "time_date_stamp", stamp);
+    Key(w, "time_date_stamp_utc");
+    FILETIME utc = LinkTimeToFileTime(stamp);
     SYSTEMTIME st;
     char text[32];
     if (!FileTimeToSystemTime(&utc, &st)) {
-        PutText(out, "null");
+        NullValue(w);
         return;
     }
-    wsprintfA(text, "\"%04u-%02u-%02uT%02u:%02u:%02uZ\"", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+    wsprintfA(text, "%04u-%02u-%02uT%02u:%02u:%02uZ", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
               st.wSecond);
-    PutText(out, text);
+    WordValue(w, text);
 }
 
-static void PutDataDirectories(Output* out, const ImageView* view, DWORD declared)
+static void DataDirectoriesField(JsonWriter* w, const ImageView* view, DWORD declared)
 {
-    PutNextKey(out, "data_directories");
-    PutChar(out, '[');
+    Key(w, "data_directories");
+    BeginArray(w, JSON_LINES_END_INLINE);
     // The loader reads no more than sixteen, whatever the count claims.
     DWORD count = declared < IMAGE_NUMBEROF_DIRECTORY_ENTRIES ? declared : IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
     for (DWORD i = 0; i < count; ++i) {
-        PutText(out, i ? ",\n      {" : "\n      {");
-        PutKey(out, "name");
-        PutWord(out, DIRECTORIES[i]);
-        PutField(out, "rva", DataDirectoryRva(view, static_cast<int>(i)));
-        PutField(out, "size", DataDirectorySize(view, static_cast<int>(i)));
-        PutChar(out, '}');
+        BeginObject(w, JSON_INLINE);
+        WordField(w, "name", DIRECTORIES[i]);
+        NumberField(w, "rva", DataDirectoryRva(view, static_cast<int>(i)));
+        NumberField(w, "size", DataDirectorySize(view, static_cast<int>(i)));
+        EndScope(w);
     }
-    PutChar(out, ']');
+    EndScope(w);
 }
 
-void PutHeaders(Output* out, const ImageView* view)
+void PutHeaders(JsonWriter* w, const ImageView* view)
 {
-    PutChar(out, '{');
-    WORD characteristics = NtWord(view, NT_CHARACTERISTICS);
-    PutKey(out, "file_type");
-    PutWord(out, (characteristics & IMAGE_FILE_DLL) ? "dll" : "exe");
-    PutField(out, "file_size", view->size);
-    WORD machine = NtWord(view, NT_MACHINE);
-    PutNextKey(out, "machine");
-    PutEnumWord(out, machine, WORDS(MACHINES));
-    PutField(out, "machine_raw", machine);
-    PutNextKey(out, "characteristics");
-    PutFlagWords(out, characteristics, WORDS(FILE_FLAGS));
-    PutField(out, "characteristics_raw", characteristics);
-    PutTimeStamp(out, NtDword(view, NT_TIME_DATE_STAMP));
-    PutField(out, "number_of_sections", NtWord(view, NT_NUMBER_OF_SECTIONS));
-    PutField(out, "size_of_optional_header", NtWord(view, NT_SIZE_OF_OPTIONAL_HEADER));
+    ImageHeaders h;
+    ReadHeaders(view, &h);
+    BeginObject(w, JSON_INLINE);
+    WordField(w, "file_type", (h.characteristics & IMAGE_FILE_DLL) ? "dll" : "exe");
+    NumberField(w, "file_size", view->size);
+    Key(w, "machine");
+    EnumValue(w, h.machine, WORDS(MACHINES));
+    NumberField(w, "machine_raw", h.machine);
+    Key(w, "characteristics");
+    FlagsValue(w, h.characteristics, WORDS(FILE_FLAGS));
+    NumberField(w, "characteristics_raw", h.characteristics);
+    TimeStampFields(w, h.timeDateStamp);
+    NumberField(w, "number_of_sections", h.numberOfSections);
+    NumberField(w, "size_of_optional_header", h.sizeOfOptionalHeader);
 
-    WORD magic = NtWord(view, NT_MAGIC);
-    PutNextKey(out, "magic");
-    PutWord(out, magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? "PE32+" : magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC ? "PE32"
-                                                                                                        : "unknown");
-    PutField(out, "magic_raw", magic);
-    // The two linker version bytes, major first.
-    WORD linker = NtWord(view, NT_OPTIONAL(view, MajorLinkerVersion));
-    PutVersion(out, "linker_version", LOBYTE(linker), HIBYTE(linker));
-    PutField(out, "entry_point", NtDword(view, NT_OPTIONAL(view, AddressOfEntryPoint)));
-    PutField(out, "image_base", NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
-    PutField(out, "section_alignment", NtDword(view, NT_OPTIONAL(view, SectionAlignment)));
-    PutField(out, "file_alignment", NtDword(view, NT_OPTIONAL(view, FileAlignment)));
-    PutVersion(out, "os_version", NtWord(view, NT_OPTIONAL(view, MajorOperatingSystemVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorOperatingSystemVersion)));
-    PutVersion(out, "image_version", NtWord(view, NT_OPTIONAL(view, MajorImageVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorImageVersion)));
-    PutVersion(out, "subsystem_version", NtWord(view, NT_OPTIONAL(view, MajorSubsystemVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorSubsystemVersion)));
-    PutField(out, "size_of_image", NtDword(view, NT_OPTIONAL(view, SizeOfImage)));
-    PutField(out, "size_of_headers", NtDword(view, NT_OPTIONAL(view, SizeOfHeaders)));
-    DWORD checksum = NtDword(view, NT_OPTIONAL(view, CheckSum));
+    WordField(w, "magic", h.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC   ? "PE32+"
+                          : h.magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC ? "PE32"
+                                                                     : "unknown");
+    NumberField(w, "magic_raw", h.magic);
+    VersionField(w, "linker_version", h.linker);
+    NumberField(w, "entry_point", h.entryPoint);
+    NumberField(w, "image_base", h.imageBase);
+    NumberField(w, "section_alignment", h.sectionAlignment);
+    NumberField(w, "file_alignment", h.fileAlignment);
+    VersionField(w, "os_version", h.operatingSystem);
+    VersionField(w, "image_version", h.image);
+    VersionField(w, "subsystem_version", h.subsystemVersion);
+    NumberField(w, "size_of_image", h.sizeOfImage);
+    NumberField(w, "size_of_headers", h.sizeOfHeaders);
     DWORD computed = ComputeImageChecksum(view);
-    PutField(out, "checksum", checksum);
-    PutField(out, "checksum_computed", computed);
-    PutNextKey(out, "checksum_matches");
-    PutBool(out, checksum == computed);
-    WORD subsystem = NtWord(view, NT_OPTIONAL(view, Subsystem));
-    PutNextKey(out, "subsystem");
-    PutEnumWord(out, subsystem, WORDS(SUBSYSTEMS));
-    PutField(out, "subsystem_raw", subsystem);
-    WORD dllCharacteristics = NtWord(view, NT_OPTIONAL(view, DllCharacteristics));
-    PutNextKey(out, "dll_characteristics");
-    PutFlagWords(out, dllCharacteristics, WORDS(DLL_FLAGS));
-    PutField(out, "dll_characteristics_raw", dllCharacteristics);
-    PutField(out, "stack_reserve", NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackReserve)));
-    PutField(out, "stack_commit", NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackCommit)));
-    PutField(out, "heap_reserve", NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapReserve)));
-    PutField(out, "heap_commit", NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapCommit)));
-    DWORD directories = NtDword(view, NT_OPTIONAL(view, NumberOfRvaAndSizes));
-    PutField(out, "number_of_rva_and_sizes", directories);
-    PutDataDirectories(out, view, directories);
-    PutChar(out, '}');
+    NumberField(w, "checksum", h.checksum);
+    NumberField(w, "checksum_computed", computed);
+    Key(w, "checksum_matches");
+    BoolValue(w, h.checksum == computed);
+    Key(w, "subsystem");
+    EnumValue(w, h.subsystem, WORDS(SUBSYSTEMS));
+    NumberField(w, "subsystem_raw", h.subsystem);
+    Key(w, "dll_characteristics");
+    FlagsValue(w, h.dllCharacteristics, WORDS(DLL_FLAGS));
+    NumberField(w, "dll_characteristics_raw", h.dllCharacteristics);
+    NumberField(w, "stack_reserve", h.stackReserve);
+    NumberField(w, "stack_commit", h.stackCommit);
+    NumberField(w, "heap_reserve", h.heapReserve);
+    NumberField(w, "heap_commit", h.heapCommit);
+    NumberField(w, "number_of_rva_and_sizes", h.numberOfRvaAndSizes);
+    DataDirectoriesField(w, view, h.numberOfRvaAndSizes);
+    EndScope(w);
 }

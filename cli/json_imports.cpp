@@ -6,68 +6,76 @@
 #include "image/text_format.h"
 #include "print_views.h"
 
+// The imports' JSON stands inside a library's functions from its first
+// function on.
 struct ImportJson {
-    Output* out;
+    JsonWriter* w;
     const ImageView* view;
     const Closure* closure;
     int* notFound;
     bool inLibrary;
-    bool firstFunction;
 };
 
 static void OpenLibrary(void* context, const BYTE* name, bool)
 {
     ImportJson* j = static_cast<ImportJson*>(context);
-    PutText(j->out, j->inLibrary ? "]},\n    {" : "\n    {");
-    PutKey(j->out, "library");
+    JsonWriter* w = j->w;
+    if (j->inLibrary) {
+        EndScope(w);   // the functions
+        EndScope(w);   // the library
+    }
+    BeginObject(w, JSON_INLINE);
+    Key(w, "library");
     DWORD length = BytesLeft(j->view, name);
-    PutAnsiString(j->out, name, length);
+    AnsiValue(w, name, length);
     if (j->closure) {
         // Looked up by the name the view shows, as a double-click would.
         wchar_t wide[NAME_UNITS] = L"";
         if (name)
             AnsiToWide(reinterpret_cast<const char*>(name), length, wide, NAME_UNITS);
         const wchar_t* path = ResolvedPath(j->closure, wide, j->notFound);
-        PutNextKey(j->out, "path");
-        PutStringOrNull(j->out, path[0] ? path : NULL);
+        Key(w, "path");
+        StringValue(w, path[0] ? path : NULL);
     }
-    PutNextKey(j->out, "functions");
-    PutChar(j->out, '[');
+    Key(w, "functions");
+    BeginArray(w, JSON_INLINE);
     j->inLibrary = true;
-    j->firstFunction = true;
 }
 
 static void PutFunction(void* context, const ImportedFunction* function)
 {
     ImportJson* j = static_cast<ImportJson*>(context);
-    Output* out = j->out;
-    PutText(out, j->firstFunction ? "{" : ", {");
-    j->firstFunction = false;
-    PutKey(out, "by_ordinal");
-    PutBool(out, function->byOrdinal);
-    PutNextKey(out, "ordinal");
+    JsonWriter* w = j->w;
+    BeginObject(w, JSON_INLINE);
+    Key(w, "by_ordinal");
+    BoolValue(w, function->byOrdinal);
+    Key(w, "ordinal");
     if (function->byOrdinal)
-        PutNumber(out, function->ordinal);
+        NumberValue(w, function->ordinal);
     else
-        PutText(out, "null");
+        NullValue(w);
     bool named = !function->byOrdinal && function->hintRead;
-    PutNextKey(out, "hint");
+    Key(w, "hint");
     if (named)
-        PutNumber(out, function->hint);
+        NumberValue(w, function->hint);
     else
-        PutText(out, "null");
-    PutNextKey(out, "name");
-    PutAnsiString(out, named ? function->name : NULL, BytesLeft(j->view, function->name));
-    PutChar(out, '}');
+        NullValue(w);
+    Key(w, "name");
+    AnsiValue(w, named ? function->name : NULL, BytesLeft(j->view, function->name));
+    EndScope(w);
 }
 
-void PutImports(Output* out, const ImageView* view, bool delay, const Closure* closure, int* notFound)
+void PutImports(JsonWriter* w, const ImageView* view, bool delay, const Closure* closure, int* notFound)
 {
-    ImportJson j = { out, view, closure, notFound, false, true };
+    ImportJson j = { w, view, closure, notFound, false };
     ImportVisitor visitor = { &j, OpenLibrary, PutFunction };
-    PutChar(out, '[');
+    BeginArray(w, JSON_LINES);
     WalkImports(view, delay, &visitor);
-    PutText(out, j.inLibrary ? "]}\n  ]" : "]");
+    if (j.inLibrary) {
+        EndScope(w);
+        EndScope(w);
+    }
+    EndScope(w);
 }
 
 // An export as the view lists it: a present slot, or a name whose ordinal
@@ -114,34 +122,33 @@ static void AddName(void* context, int slot, DWORD ordinal, const BYTE* name)
         e->entries[slot].name = name;
 }
 
-bool PutExports(Output* out, const ImageView* view)
+bool PutExports(JsonWriter* w, const ImageView* view)
 {
     ExportJson e = { NULL, 0, 0, false };
     ExportVisitor visitor = { &e, AddSlot, AddName };
     if (!WalkExports(view, &visitor))
         e.outOfMemory = true;
-    PutChar(out, '[');
+    BeginArray(w, JSON_LINES);
     for (SIZE_T i = 0; i < e.count; ++i) {
         const ExportEntry* entry = &e.entries[i];
-        PutText(out, i ? ",\n    {" : "\n    {");
-        PutKey(out, "ordinal");
-        PutNumber(out, entry->ordinal);
-        PutNextKey(out, "name");
-        PutAnsiString(out, entry->name, BytesLeft(view, entry->name));
-        PutNextKey(out, "rva");
+        BeginObject(w, JSON_INLINE);
+        NumberField(w, "ordinal", entry->ordinal);
+        Key(w, "name");
+        AnsiValue(w, entry->name, BytesLeft(view, entry->name));
+        Key(w, "rva");
         DWORD length = 0;
         const BYTE* forwarder = NULL;
         if (entry->hasRva) {
-            PutNumber(out, entry->rva);
+            NumberValue(w, entry->rva);
             forwarder = ExportForwarder(view, entry->rva, 4 * ANSI_UNITS, &length, NULL);
         } else {
-            PutText(out, "null");
+            NullValue(w);
         }
-        PutNextKey(out, "forwarder");
-        PutAnsiString(out, forwarder, length);
-        PutChar(out, '}');
+        Key(w, "forwarder");
+        AnsiValue(w, forwarder, length);
+        EndScope(w);
     }
-    PutText(out, e.count ? "\n  ]" : "]");
+    EndScope(w);
     FreeTable(&e.entries, &e.room);
     return !e.outOfMemory;
 }

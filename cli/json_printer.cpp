@@ -7,41 +7,48 @@
 // Told apart by scripts: raised whenever a key changes its meaning or goes.
 static const int JSON_FORMAT = 1;
 
+static void BeginDocument(Printer* p)
+{
+    if (p->anyFile)
+        return;
+    p->anyFile = true;
+    StartJson(&p->json, p->out);
+    BeginObject(&p->json, JSON_INLINE);
+    NumberField(&p->json, "format", JSON_FORMAT);
+    Key(&p->json, "files");
+    BeginArray(&p->json, JSON_BLOCK);
+}
+
 static void BeginFile(Printer* p, const wchar_t* file)
 {
-    if (!p->anyFile) {
-        PutText(p->out, "{\"format\": ");
-        PutNumber(p->out, JSON_FORMAT);
-        PutText(p->out, ", \"files\": [\n{");
-    } else {
-        PutText(p->out, ",\n{");
-    }
-    p->anyFile = true;
-    PutKey(p->out, "file");
-    PutJsonString(p->out, file);
+    BeginDocument(p);
+    BeginObject(&p->json, JSON_LINES_AFTER_FIRST);
+    Key(&p->json, "file");
+    StringValue(&p->json, file);
 }
 
 static void Failure(Printer* p, const wchar_t* file, const wchar_t* why)
 {
-    BeginFile(p, file);
-    PutNextKey(p->out, "error");
-    PutJsonString(p->out, why);
-    PutChar(p->out, '}');
+    BeginDocument(p);
+    BeginObject(&p->json, JSON_INLINE);
+    Key(&p->json, "file");
+    StringValue(&p->json, file);
+    Key(&p->json, "error");
+    StringValue(&p->json, why);
+    EndScope(&p->json);
 }
 
 static void EndFile(Printer* p)
 {
-    PutChar(p->out, '}');
+    EndScope(&p->json);
 }
 
 static void End(Printer* p)
 {
-    if (!p->anyFile) {
-        PutText(p->out, "{\"format\": ");
-        PutNumber(p->out, JSON_FORMAT);
-        PutText(p->out, ", \"files\": [");
-    }
-    PutText(p->out, "\n]}\n");
+    BeginDocument(p);
+    EndScope(&p->json);   // the files
+    EndScope(&p->json);   // the document
+    PutChar(p->out, '\n');
 }
 
 const PrinterForm JSON_FORM = { BeginFile, Failure, EndFile, End };
@@ -51,19 +58,19 @@ bool PrintJsonViews(Printer* p, const wchar_t* file, const ImageView* view, cons
 {
     bool whole = true;
     p->form->beginFile(p, file);
+    JsonWriter* w = &p->json;
     for (int v = 0; v < VIEW_COUNT; ++v) {
         if (!choice->shown[v])
             continue;
-        PutText(p->out, ",\n  ");
-        PutKey(p->out, VIEW_FORMATS[v].key);
+        Key(w, VIEW_FORMATS[v].key);
         switch (VIEW_FORMATS[v].id) {
-        case VIEW_IMPORTS: PutImports(p->out, view, false, closure, notFound); break;
-        case VIEW_DELAY_IMPORTS: PutImports(p->out, view, true, closure, notFound); break;
-        case VIEW_EXPORTS: whole = PutExports(p->out, view) && whole; break;
-        case VIEW_SECTIONS: PutSections(p->out, view); break;
-        case VIEW_SUMMARY: PutHeaders(p->out, view); break;
-        case VIEW_VERSION: PutVersion(p->out, view); break;
-        case VIEW_STRINGS: PutStrings(p->out, view); break;
+        case VIEW_IMPORTS: PutImports(w, view, false, closure, notFound); break;
+        case VIEW_DELAY_IMPORTS: PutImports(w, view, true, closure, notFound); break;
+        case VIEW_EXPORTS: whole = PutExports(w, view) && whole; break;
+        case VIEW_SECTIONS: PutSections(w, view); break;
+        case VIEW_SUMMARY: PutHeaders(w, view); break;
+        case VIEW_VERSION: PutVersion(w, view); break;
+        case VIEW_STRINGS: PutStrings(w, view); break;
         case VIEW_COUNT: break;
         }
     }

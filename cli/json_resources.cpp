@@ -25,71 +25,60 @@ static const Word FILE_TYPES[] = {
 
 // Where the version JSON stands inside a language's object.
 struct VersionJson {
-    Output* out;
+    JsonWriter* w;
     bool inLanguage;
     bool fixedPending;   // "fixed_info" not written yet
     bool inStrings;
 };
 
-static void PutFourNumbers(Output* out, const char* key, DWORD high, DWORD low)
+static void FourNumbersField(JsonWriter* w, const char* key, DWORD high, DWORD low)
 {
-    PutNextKey(out, key);
-    PutChar(out, '[');
-    PutNumber(out, HIWORD(high));
-    PutText(out, ", ");
-    PutNumber(out, LOWORD(high));
-    PutText(out, ", ");
-    PutNumber(out, HIWORD(low));
-    PutText(out, ", ");
-    PutNumber(out, LOWORD(low));
-    PutChar(out, ']');
-}
-
-static void PutRaw(Output* out, const char* key, ULONGLONG value)
-{
-    PutNextKey(out, key);
-    PutNumber(out, value);
+    Key(w, key);
+    BeginArray(w, JSON_INLINE);
+    NumberValue(w, HIWORD(high));
+    NumberValue(w, LOWORD(high));
+    NumberValue(w, HIWORD(low));
+    NumberValue(w, LOWORD(low));
+    EndScope(w);
 }
 
 static void PutFixedInfo(void* context, const VS_FIXEDFILEINFO* info)
 {
     VersionJson* j = static_cast<VersionJson*>(context);
-    Output* out = j->out;
+    JsonWriter* w = j->w;
     j->fixedPending = false;
-    PutText(out, ",\n      ");
-    PutKey(out, "fixed_info");
-    PutChar(out, '{');
-    PutKey(out, "struct_version");
-    PutNumber(out, info->dwStrucVersion);
-    PutFourNumbers(out, "file_version", info->dwFileVersionMS, info->dwFileVersionLS);
-    PutFourNumbers(out, "product_version", info->dwProductVersionMS, info->dwProductVersionLS);
-    PutRaw(out, "file_flags_mask", info->dwFileFlagsMask);
-    PutNextKey(out, "file_flags");
-    PutFlagWords(out, info->dwFileFlags, WORDS(FILE_FLAGS));
-    PutRaw(out, "file_flags_raw", info->dwFileFlags);
-    PutNextKey(out, "file_os");
-    PutEnumWord(out, info->dwFileOS, WORDS(FILE_OS));
-    PutRaw(out, "file_os_raw", info->dwFileOS);
-    PutNextKey(out, "file_type");
-    PutEnumWord(out, info->dwFileType, WORDS(FILE_TYPES));
-    PutRaw(out, "file_type_raw", info->dwFileType);
-    PutRaw(out, "file_subtype", info->dwFileSubtype);
-    PutRaw(out, "file_date", (static_cast<ULONGLONG>(info->dwFileDateMS) << 32) | info->dwFileDateLS);
-    PutChar(out, '}');
+    Key(w, "fixed_info");
+    BeginObject(w, JSON_INLINE);
+    NumberField(w, "struct_version", info->dwStrucVersion);
+    FourNumbersField(w, "file_version", info->dwFileVersionMS, info->dwFileVersionLS);
+    FourNumbersField(w, "product_version", info->dwProductVersionMS, info->dwProductVersionLS);
+    NumberField(w, "file_flags_mask", info->dwFileFlagsMask);
+    Key(w, "file_flags");
+    FlagsValue(w, info->dwFileFlags, WORDS(FILE_FLAGS));
+    NumberField(w, "file_flags_raw", info->dwFileFlags);
+    Key(w, "file_os");
+    EnumValue(w, info->dwFileOS, WORDS(FILE_OS));
+    NumberField(w, "file_os_raw", info->dwFileOS);
+    Key(w, "file_type");
+    EnumValue(w, info->dwFileType, WORDS(FILE_TYPES));
+    NumberField(w, "file_type_raw", info->dwFileType);
+    NumberField(w, "file_subtype", info->dwFileSubtype);
+    NumberField(w, "file_date", (static_cast<ULONGLONG>(info->dwFileDateMS) << 32) | info->dwFileDateLS);
+    EndScope(w);
 }
 
-// Ends the fixed part (null when there was none) and opens the strings.
+// Ends the fixed part (null, on the language's first line, when there was
+// none) and opens the strings.
 static void OpenStrings(VersionJson* j)
 {
     if (j->fixedPending) {
-        PutNextKey(j->out, "fixed_info");
-        PutText(j->out, "null");
+        KeyInline(j->w, "fixed_info");
+        NullValue(j->w);
         j->fixedPending = false;
     }
     if (!j->inStrings) {
-        PutText(j->out, ",\n      ");
-        PutKey(j->out, "strings");
-        PutChar(j->out, '[');
+        Key(j->w, "strings");
+        BeginArray(j->w, JSON_LINES);
         j->inStrings = true;
     }
 }
@@ -98,18 +87,17 @@ static void CloseLanguage(VersionJson* j)
 {
     if (!j->inLanguage)
         return;
-    bool any = j->inStrings;
     OpenStrings(j);
-    PutText(j->out, any ? "\n      ]}" : "]}");
+    EndScope(j->w);   // the strings
+    EndScope(j->w);   // the language
 }
 
 static void OpenLanguage(void* context, DWORD language)
 {
     VersionJson* j = static_cast<VersionJson*>(context);
     CloseLanguage(j);
-    PutText(j->out, j->inLanguage ? ",\n    {" : "\n    {");
-    PutKey(j->out, "language");
-    PutNumber(j->out, language);
+    BeginObject(j->w, JSON_LINES_AFTER_FIRST);
+    NumberField(j->w, "language", language);
     j->inLanguage = j->fixedPending = true;
     j->inStrings = false;
 }
@@ -117,61 +105,65 @@ static void OpenLanguage(void* context, DWORD language)
 static void PutVersionString(void* context, const wchar_t* key, const wchar_t* value)
 {
     VersionJson* j = static_cast<VersionJson*>(context);
-    bool first = !j->inStrings;
     OpenStrings(j);
-    PutText(j->out, first ? "\n        {" : ",\n        {");
-    PutKey(j->out, "key");
-    PutJsonString(j->out, key);
-    PutNextKey(j->out, "value");
-    PutStringOrNull(j->out, value);
-    PutChar(j->out, '}');
+    BeginObject(j->w, JSON_INLINE);
+    Key(j->w, "key");
+    StringValue(j->w, key);
+    Key(j->w, "value");
+    StringValue(j->w, value);
+    EndScope(j->w);
 }
 
-void PutVersion(Output* out, const ImageView* view)
+void PutVersion(JsonWriter* w, const ImageView* view)
 {
-    VersionJson j = { out, false, false, false };
+    VersionJson j = { w, false, false, false };
     VersionVisitor visitor = { &j, OpenLanguage, PutFixedInfo, PutVersionString };
-    PutChar(out, '[');
+    BeginArray(w, JSON_LINES);
     WalkVersionInfo(view, &visitor);
-    bool any = j.inLanguage;
     CloseLanguage(&j);
-    PutText(out, any ? "\n  ]" : "]");
+    EndScope(w);
 }
 
 struct StringJson {
-    Output* out;
+    JsonWriter* w;
     bool inLanguage;
-    bool firstString;
 };
+
+static void CloseStringLanguage(StringJson* j)
+{
+    if (!j->inLanguage)
+        return;
+    EndScope(j->w);   // the strings
+    EndScope(j->w);   // the language
+}
 
 static void OpenStringLanguage(void* context, DWORD language)
 {
     StringJson* j = static_cast<StringJson*>(context);
-    PutText(j->out, j->inLanguage ? "\n      ]},\n    {" : "\n    {");
-    PutKey(j->out, "language");
-    PutNumber(j->out, language);
-    PutNextKey(j->out, "strings");
-    PutChar(j->out, '[');
-    j->inLanguage = j->firstString = true;
+    CloseStringLanguage(j);
+    BeginObject(j->w, JSON_INLINE);
+    NumberField(j->w, "language", language);
+    Key(j->w, "strings");
+    BeginArray(j->w, JSON_BLOCK);
+    j->inLanguage = true;
 }
 
 static void PutTableString(void* context, DWORD id, const wchar_t* text, DWORD)
 {
     StringJson* j = static_cast<StringJson*>(context);
-    PutText(j->out, j->firstString ? "\n        {" : ",\n        {");
-    j->firstString = false;
-    PutKey(j->out, "id");
-    PutNumber(j->out, id);
-    PutNextKey(j->out, "text");
-    PutJsonString(j->out, text);
-    PutChar(j->out, '}');
+    BeginObject(j->w, JSON_INLINE);
+    NumberField(j->w, "id", id);
+    Key(j->w, "text");
+    StringValue(j->w, text);
+    EndScope(j->w);
 }
 
-void PutStrings(Output* out, const ImageView* view)
+void PutStrings(JsonWriter* w, const ImageView* view)
 {
-    StringJson j = { out, false, true };
+    StringJson j = { w, false };
     StringVisitor visitor = { &j, OpenStringLanguage, PutTableString };
-    PutChar(out, '[');
+    BeginArray(w, JSON_LINES);
     WalkStringTables(view, &visitor);
-    PutText(out, j.inLanguage ? "\n      ]}\n  ]" : "]");
+    CloseStringLanguage(&j);
+    EndScope(w);
 }

@@ -11,35 +11,29 @@ static const Word SECTION_FLAGS[] = {
     { IMAGE_SCN_MEM_WRITE, "write" },
 };
 
-void PutSections(Output* out, const ImageView* view)
+void PutSections(JsonWriter* w, const ImageView* view)
 {
     // Only headers that lie wholly inside the file, as in the view.
     DWORD count;
     const IMAGE_SECTION_HEADER* table = SectionTable(view, &count);
-    PutChar(out, '[');
-    DWORD i = 0;
-    for (; i < count; ++i) {
+    BeginArray(w, JSON_LINES);
+    for (DWORD i = 0; i < count; ++i) {
         const BYTE* entry = SpanPart(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
         if (!entry)
             break;
         IMAGE_SECTION_HEADER header;
         memcpy(&header, entry, sizeof header);
-        PutText(out, i ? ",\n    {" : "\n    {");
-        PutKey(out, "name");
-        PutAnsiString(out, header.Name, IMAGE_SIZEOF_SHORT_NAME);
-        PutNextKey(out, "virtual_address");
-        PutNumber(out, header.VirtualAddress);
-        PutNextKey(out, "virtual_size");
-        PutNumber(out, header.Misc.VirtualSize);
-        PutNextKey(out, "raw_offset");
-        PutNumber(out, header.PointerToRawData);
-        PutNextKey(out, "raw_size");
-        PutNumber(out, header.SizeOfRawData);
-        PutNextKey(out, "characteristics");
-        PutFlagWords(out, header.Characteristics, WORDS(SECTION_FLAGS));
-        PutNextKey(out, "characteristics_raw");
-        PutNumber(out, header.Characteristics);
-        PutChar(out, '}');
+        BeginObject(w, JSON_INLINE);
+        Key(w, "name");
+        AnsiValue(w, header.Name, IMAGE_SIZEOF_SHORT_NAME);
+        NumberField(w, "virtual_address", header.VirtualAddress);
+        NumberField(w, "virtual_size", header.Misc.VirtualSize);
+        NumberField(w, "raw_offset", header.PointerToRawData);
+        NumberField(w, "raw_size", header.SizeOfRawData);
+        Key(w, "characteristics");
+        FlagsValue(w, header.Characteristics, WORDS(SECTION_FLAGS));
+        NumberField(w, "characteristics_raw", header.Characteristics);
+        EndScope(w);
     }
-    PutText(out, i ? "\n  ]" : "]");
+    EndScope(w);
 }

@@ -1,89 +1,177 @@
 #include "json_write.h"
 #include "image/text_format.h"
 
-// Longer names of the file are cut to this many units.
-
-void PutKey(Output* out, const char* key)
+void StartJson(JsonWriter* w, Output* out)
 {
-    PutChar(out, '"');
-    PutText(out, key);
-    PutText(out, "\": ");
+    ZeroMemory(w, sizeof *w);
+    w->out = out;
 }
 
-void PutNextKey(Output* out, const char* key)
+static void Indent(JsonWriter* w, int levels)
 {
-    PutText(out, ", ");
-    PutKey(out, key);
+    for (int i = 0; i < 2 * levels; ++i)
+        PutChar(w->out, ' ');
 }
 
-void PutNumber(Output* out, ULONGLONG value)
+// Before an item of the current scope: its separator, and its line.
+static void Separate(JsonWriter* w, bool inlineItem)
 {
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    while (n > 0)
-        PutChar(out, digits[--n]);
+    if (w->depth == 0)
+        return;
+    JsonScope* s = &w->scopes[w->depth - 1];
+    bool ownLine = !inlineItem && (s->layout == JSON_LINES || s->layout == JSON_BLOCK ||
+                                   s->layout == JSON_LINES_END_INLINE || (s->layout == JSON_LINES_AFTER_FIRST && s->any));
+    if (s->any)
+        PutChar(w->out, ',');
+    if (ownLine) {
+        PutChar(w->out, '\n');
+        Indent(w, w->depth - 2);
+    } else if (s->any) {
+        PutChar(w->out, ' ');
+    }
+    s->any = true;
 }
 
-void PutBool(Output* out, bool value)
+static void BeforeValue(JsonWriter* w)
 {
-    PutText(out, value ? "true" : "false");
+    if (w->keyed)
+        w->keyed = false;
+    else
+        Separate(w, false);
 }
 
-void PutWord(Output* out, const char* text)
+static void Begin(JsonWriter* w, JsonLayout layout, bool object)
 {
-    if (!text) {
-        PutText(out, "null");
+    BeforeValue(w);
+    PutChar(w->out, object ? '{' : '[');
+    // Deeper than the documents go: the rest is written inline at this depth.
+    if (w->depth == JSON_MAX_DEPTH)
+        return;
+    JsonScope scope = { layout, object, false };
+    w->scopes[w->depth++] = scope;
+}
+
+void BeginObject(JsonWriter* w, JsonLayout layout)
+{
+    Begin(w, layout, true);
+}
+
+void BeginArray(JsonWriter* w, JsonLayout layout)
+{
+    Begin(w, layout, false);
+}
+
+void EndScope(JsonWriter* w)
+{
+    if (w->depth == 0)
+        return;
+    JsonScope s = w->scopes[--w->depth];
+    if ((s.layout == JSON_LINES && s.any) || s.layout == JSON_BLOCK) {
+        PutChar(w->out, '\n');
+        Indent(w, w->depth >= 2 ? w->depth - 2 : 0);
+    }
+    PutChar(w->out, s.object ? '}' : ']');
+}
+
+static void PutKeyText(JsonWriter* w, const char* key)
+{
+    PutChar(w->out, '"');
+    PutText(w->out, key);
+    PutText(w->out, "\": ");
+    w->keyed = true;
+}
+
+void Key(JsonWriter* w, const char* key)
+{
+    Separate(w, false);
+    PutKeyText(w, key);
+}
+
+void KeyInline(JsonWriter* w, const char* key)
+{
+    Separate(w, true);
+    PutKeyText(w, key);
+}
+
+void NumberValue(JsonWriter* w, ULONGLONG value)
+{
+    BeforeValue(w);
+    PutNumber(w->out, value);
+}
+
+void BoolValue(JsonWriter* w, bool value)
+{
+    BeforeValue(w);
+    PutText(w->out, value ? "true" : "false");
+}
+
+void NullValue(JsonWriter* w)
+{
+    BeforeValue(w);
+    PutText(w->out, "null");
+}
+
+void WordValue(JsonWriter* w, const char* word)
+{
+    BeforeValue(w);
+    if (!word) {
+        PutText(w->out, "null");
         return;
     }
-    PutChar(out, '"');
-    PutText(out, text);
-    PutChar(out, '"');
+    PutChar(w->out, '"');
+    PutText(w->out, word);
+    PutChar(w->out, '"');
 }
 
-void PutEnumWord(Output* out, DWORD value, const Word* words, int count)
+void StringValue(JsonWriter* w, const wchar_t* text)
 {
-    for (int i = 0; i < count; ++i) {
-        if (words[i].value == value) {
-            PutWord(out, words[i].word);
-            return;
-        }
-    }
-    PutWord(out, "unknown");
+    BeforeValue(w);
+    if (text)
+        PutJsonString(w->out, text);
+    else
+        PutText(w->out, "null");
 }
 
-void PutFlagWords(Output* out, DWORD value, const Word* words, int count)
-{
-    PutChar(out, '[');
-    bool first = true;
-    for (int i = 0; i < count; ++i) {
-        if ((value & words[i].value) == words[i].value) {
-            PutText(out, first ? "" : ", ");
-            PutWord(out, words[i].word);
-            first = false;
-        }
-    }
-    PutChar(out, ']');
-}
-
-void PutAnsiString(Output* out, const BYTE* text, DWORD length)
+void AnsiValue(JsonWriter* w, const BYTE* text, DWORD length)
 {
     if (!text) {
-        PutText(out, "null");
+        NullValue(w);
         return;
     }
     static wchar_t wide[ANSI_UNITS];
     AnsiToWide(reinterpret_cast<const char*>(text), length, wide, ANSI_UNITS);
-    PutJsonString(out, wide);
+    StringValue(w, wide);
 }
 
-void PutStringOrNull(Output* out, const wchar_t* text)
+void EnumValue(JsonWriter* w, DWORD value, const Word* words, int count)
 {
-    if (text)
-        PutJsonString(out, text);
-    else
-        PutText(out, "null");
+    for (int i = 0; i < count; ++i) {
+        if (words[i].value == value) {
+            WordValue(w, words[i].word);
+            return;
+        }
+    }
+    WordValue(w, "unknown");
+}
+
+void FlagsValue(JsonWriter* w, DWORD value, const Word* words, int count)
+{
+    BeginArray(w, JSON_INLINE);
+    for (int i = 0; i < count; ++i) {
+        if ((value & words[i].value) == words[i].value)
+            WordValue(w, words[i].word);
+    }
+    EndScope(w);
+}
+
+void NumberField(JsonWriter* w, const char* key, ULONGLONG value)
+{
+    Key(w, key);
+    NumberValue(w, value);
+}
+
+void WordField(JsonWriter* w, const char* key, const char* word)
+{
+    Key(w, key);
+    WordValue(w, word);
 }

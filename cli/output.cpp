@@ -16,6 +16,18 @@ void PutChar(Output* out, char c)
         out->buffer[out->used++] = c;
 }
 
+void PutNumber(Output* out, ULONGLONG value)
+{
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n > 0)
+        PutChar(out, digits[--n]);
+}
+
 void PutText(Output* out, const char* text)
 {
     for (; *text; ++text)

@@ -19,5 +19,8 @@ void PutText(Output* out, const char* text);
 void PutCell(Output* out, const wchar_t* text);
 // `text` as a quoted JSON string.
 void PutJsonString(Output* out, const wchar_t* text);
+// A number in decimal; by hand, since the C library's printf family brings a
+// floating-point formatter this program has no use for.
+void PutNumber(Output* out, ULONGLONG value);
 // Writes what the buffer holds to the sink.
 void Flush(Output* out);

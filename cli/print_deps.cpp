@@ -10,20 +10,6 @@ struct DepsPrint {
     int stamp;
 };
 
-// A count or an ordinal in decimal; by hand, since the C library's printf
-// family brings a floating-point formatter this program has no use for.
-static void PutNumber(Output* out, unsigned long value)
-{
-    char text[16];
-    int at = sizeof text - 1;
-    text[at] = '\0';
-    do {
-        text[--at] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && at > 0);
-    PutText(out, text + at);
-}
-
 // Calls `each` for every distinct library at the other end of library i's
 // edges of the kind asked (imports or forwards).
 static void ForEachOther(DepsPrint* d, const EdgeIndex* index, int i, bool byTarget, bool forward,
@@ -43,11 +29,9 @@ static void ForEachOther(DepsPrint* d, const EdgeIndex* index, int i, bool byTar
     }
 }
 
-static void PutJsonName(const DepsPrint* d, int other, bool first)
+static void PutJsonName(const DepsPrint* d, int other, bool)
 {
-    if (!first)
-        PutText(d->p->out, ", ");
-    PutJsonString(d->p->out, d->closure->libraries[other].name);
+    StringValue(&d->p->json, d->closure->libraries[other].name);
 }
 
 static void PutTextName(const DepsPrint* d, int other, bool first)
@@ -184,66 +168,69 @@ static bool HasMissing(const Closure* closure, int i)
     return false;
 }
 
-static void JsonLibrary(DepsPrint* d, int i, bool first)
+static void JsonMissingFunction(JsonWriter* w, const Closure* closure, const MissingFunction* missing)
 {
-    Output* out = d->p->out;
+    BeginObject(w, JSON_INLINE);
+    Key(w, "name");
+    StringValue(w, missing->byOrdinal ? NULL : missing->name);
+    Key(w, "ordinal");
+    if (missing->byOrdinal)
+        NumberValue(w, missing->ordinal);
+    else
+        NullValue(w);
+    Key(w, "imported_by");
+    StringValue(w, closure->libraries[missing->importer].name);
+    Key(w, "delay");
+    BoolValue(w, !NeededAtStart(closure, missing));
+    EndScope(w);
+}
+
+static void JsonLibrary(DepsPrint* d, int i)
+{
+    JsonWriter* w = &d->p->json;
     const Closure* closure = d->closure;
     const ClosureLibrary* library = &closure->libraries[i];
-    PutText(out, first ? "\n    {\"name\": " : ",\n    {\"name\": ");
-    PutJsonString(out, library->name);
-    PutText(out, ", \"path\": ");
-    if (library->path[0])
-        PutJsonString(out, library->path);
-    else
-        PutText(out, "null");
-    PutText(out, ", \"found_by\": \"");
-    PutText(out, FoundByWord(library->how));
-    PutText(out, "\", \"depth\": ");
-    PutNumber(out, library->depth);
-    PutText(out, library->needed ? ", \"delay\": false" : ", \"delay\": true");
-    PutText(out, ", \"imported_by\": [");
+    BeginObject(w, JSON_INLINE);
+    Key(w, "name");
+    StringValue(w, library->name);
+    Key(w, "path");
+    StringValue(w, library->path[0] ? library->path : NULL);
+    WordField(w, "found_by", FoundByWord(library->how));
+    NumberField(w, "depth", library->depth);
+    Key(w, "delay");
+    BoolValue(w, !library->needed);
+    Key(w, "imported_by");
+    BeginArray(w, JSON_INLINE);
     ForEachOther(d, &d->importers, i, true, false, PutJsonName);
-    PutText(out, "], \"forwarded_to\": [");
+    EndScope(w);
+    Key(w, "forwarded_to");
+    BeginArray(w, JSON_INLINE);
     ForEachOther(d, &d->targets, i, false, true, PutJsonName);
-    PutText(out, "], \"missing_functions\": [");
-    bool firstMissing = true;
+    EndScope(w);
+    Key(w, "missing_functions");
+    BeginArray(w, JSON_INLINE);
     for (int m = 0; m < closure->missingCount; ++m) {
-        const MissingFunction* missing = &closure->missing[m];
-        if (missing->library != i)
-            continue;
-        PutText(out, firstMissing ? "{\"name\": " : ", {\"name\": ");
-        firstMissing = false;
-        if (missing->byOrdinal)
-            PutText(out, "null, \"ordinal\": ");
-        else
-            PutJsonString(out, missing->name);
-        if (missing->byOrdinal)
-            PutNumber(out, missing->ordinal);
-        else
-            PutText(out, ", \"ordinal\": null");
-        PutText(out, ", \"imported_by\": ");
-        PutJsonString(out, closure->libraries[missing->importer].name);
-        PutText(out, NeededAtStart(closure, missing) ? ", \"delay\": false}" : ", \"delay\": true}");
+        if (closure->missing[m].library == i)
+            JsonMissingFunction(w, closure, &closure->missing[m]);
     }
-    PutText(out, "]}");
+    EndScope(w);
+    EndScope(w);
 }
 
 static void Json(DepsPrint* d, bool onlyMissing)
 {
-    Output* out = d->p->out;
-    PutText(out, ",\n  \"missing_at_start\": ");
-    PutText(out, MissingAtStart(d->closure) ? "true" : "false");
-    PutText(out, ",\n  \"cut\": ");
-    PutText(out, d->closure->cut ? "true" : "false");
-    PutText(out, ",\n  \"libraries\": [");
-    bool first = true;
+    JsonWriter* w = &d->p->json;
+    Key(w, "missing_at_start");
+    BoolValue(w, MissingAtStart(d->closure));
+    Key(w, "cut");
+    BoolValue(w, d->closure->cut);
+    Key(w, "libraries");
+    BeginArray(w, JSON_LINES);
     for (int i = 1; i < d->closure->count; ++i) {
-        if (onlyMissing && !HasMissing(d->closure, i))
-            continue;
-        JsonLibrary(d, i, first);
-        first = false;
+        if (!onlyMissing || HasMissing(d->closure, i))
+            JsonLibrary(d, i);
     }
-    PutText(out, first ? "]}" : "\n  ]}");
+    EndScope(w);
 }
 
 void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool json, bool onlyMissing)
@@ -256,14 +243,18 @@ void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool jso
     } else if (json) {
         p->form->beginFile(p, file);
         Json(&d, onlyMissing);
+        p->form->endFile(p);
     } else {
         p->form->beginFile(p, file);
         if (onlyMissing)
             TextMissing(&d);
         else
             TextTree(&d);
-        if (closure->cut)
-            PutText(p->out, "cut: more than 10000 libraries\n");
+        if (closure->cut) {
+            PutText(p->out, "cut: more than ");
+            PutNumber(p->out, MAX_LIBRARIES);
+            PutText(p->out, " libraries\n");
+        }
     }
     FreeEdgeIndex(&d.importers);
     FreeEdgeIndex(&d.targets);

@@ -6,6 +6,7 @@
 #include "image/image_view.h"
 #include "image/row_table.h"
 #include "loader/closure.h"
+#include "json_write.h"
 #include "output.h"
 #include "view_formats.h"
 
@@ -27,7 +28,8 @@ extern const PrinterForm JSON_FORM;
 struct Printer {
     const PrinterForm* form;
     Output* out;
-    bool anyFile;   // the JSON form's place in the document
+    JsonWriter json;   // the JSON form's place in the document
+    bool anyFile;
 };
 
 // What is printed of each file.

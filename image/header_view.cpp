@@ -1,4 +1,5 @@
 #include "views.h"
+#include "headers.h"
 #include "text_format.h"
 #include "../res/resource.h"
 
@@ -30,10 +31,10 @@ void AddSummaryLabels(const RowSink* sink, HMODULE resources)
     }
 }
 
-static void SetVersion(const RowSink* sink, int row, WORD major, WORD minor)
+static void SetVersion(const RowSink* sink, int row, VersionPair version)
 {
     wchar_t text[TEXT_UNITS];
-    wsprintfW(text, L"%u.%u", major, minor);
+    wsprintfW(text, L"%u.%u", version.major, version.minor);
     SetCell(sink, row, 1, text);
 }
 
@@ -44,15 +45,11 @@ static void SetReserveCommit(const RowSink* sink, int row, ULONGLONG reserve, UL
     SetCell(sink, row, 1, text);
 }
 
-// The link time: seconds since 1970 turned into FILETIME ticks since 1601,
-// shown in local time in the system's long date and time formats.
+// The link time, shown in local time in the system's long date and time formats.
 static void SetLinkTime(const RowSink* sink, DWORD timeDateStamp)
 {
     wchar_t date[TEXT_UNITS] = L"", time[TEXT_UNITS] = L"";
-    ULONGLONG ticks = static_cast<ULONGLONG>(timeDateStamp) * 10000000ULL + 116444736000000000ULL;
-    FILETIME utc, local;
-    utc.dwLowDateTime = static_cast<DWORD>(ticks);
-    utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    FILETIME utc = LinkTimeToFileTime(timeDateStamp), local;
     SYSTEMTIME st;
     if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &st)) {
         if (!GetDateFormatW(LOCALE_SYSTEM_DEFAULT, DATE_LONGDATE, &st, NULL, date, TEXT_UNITS))
@@ -66,48 +63,41 @@ static void SetLinkTime(const RowSink* sink, DWORD timeDateStamp)
 
 void ShowHeaderSummary(const RowSink* sink, HMODULE resources, const ImageView* view)
 {
+    ImageHeaders h;
+    ReadHeaders(view, &h);
     wchar_t text[TEXT_UNITS];
 
     // The string ids are computed: executable + 1 for a DLL, GUI + 1 for any
     // other subsystem.
-    WORD characteristics = NtWord(view, NT_CHARACTERISTICS);
-    UINT kind = IDS_KIND_EXE + ((characteristics & IMAGE_FILE_DLL) ? 1 : 0);
+    UINT kind = IDS_KIND_EXE + ((h.characteristics & IMAGE_FILE_DLL) ? 1 : 0);
     text[0] = L'\0';
     LoadStringW(resources, kind, text, TEXT_UNITS);
     SetCell(sink, ROW_KIND, 1, text);
 
-    WORD subsystem = NtWord(view, NT_OPTIONAL(view, Subsystem));
-    UINT program = IDS_PROGRAM_GUI + (subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI ? 1 : 0);
+    UINT program = IDS_PROGRAM_GUI + (h.subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI ? 1 : 0);
     text[0] = L'\0';
     LoadStringW(resources, program, text, TEXT_UNITS);
     SetCell(sink, ROW_PROGRAM, 1, text);
 
-    SetLinkTime(sink, NtDword(view, NT_TIME_DATE_STAMP));
+    SetLinkTime(sink, h.timeDateStamp);
 
     FormatGrouped(view->size, text, TEXT_UNITS);
     SetCell(sink, ROW_SIZE, 1, text);
 
     // At least eight digits, and all sixteen that a PE32+ base may need.
-    wsprintfW(text, L"0x%08I64X", NtPointerSized(view, NT_OPTIONAL(view, ImageBase)));
+    wsprintfW(text, L"0x%08I64X", h.imageBase);
     SetCell(sink, ROW_BASE, 1, text);
 
-    wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, SectionAlignment)));
+    wsprintfW(text, L"0x%lX", h.sectionAlignment);
     SetCell(sink, ROW_SECTION_ALIGNMENT, 1, text);
-    wsprintfW(text, L"0x%lX", NtDword(view, NT_OPTIONAL(view, FileAlignment)));
+    wsprintfW(text, L"0x%lX", h.fileAlignment);
     SetCell(sink, ROW_FILE_ALIGNMENT, 1, text);
 
-    SetVersion(sink, ROW_SYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorOperatingSystemVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorOperatingSystemVersion)));
-    SetVersion(sink, ROW_IMAGE_VERSION, NtWord(view, NT_OPTIONAL(view, MajorImageVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorImageVersion)));
-    SetVersion(sink, ROW_SUBSYSTEM_VERSION, NtWord(view, NT_OPTIONAL(view, MajorSubsystemVersion)),
-               NtWord(view, NT_OPTIONAL(view, MinorSubsystemVersion)));
-    // The two linker version bytes, major first.
-    WORD linker = NtWord(view, NT_OPTIONAL(view, MajorLinkerVersion));
-    SetVersion(sink, ROW_LINKER_VERSION, LOBYTE(linker), HIBYTE(linker));
+    SetVersion(sink, ROW_SYSTEM_VERSION, h.operatingSystem);
+    SetVersion(sink, ROW_IMAGE_VERSION, h.image);
+    SetVersion(sink, ROW_SUBSYSTEM_VERSION, h.subsystemVersion);
+    SetVersion(sink, ROW_LINKER_VERSION, h.linker);
 
-    SetReserveCommit(sink, ROW_STACK, NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackReserve)),
-                     NtPointerSized(view, NT_OPTIONAL(view, SizeOfStackCommit)));
-    SetReserveCommit(sink, ROW_HEAP, NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapReserve)),
-                     NtPointerSized(view, NT_OPTIONAL(view, SizeOfHeapCommit)));
+    SetReserveCommit(sink, ROW_STACK, h.stackReserve, h.stackCommit);
+    SetReserveCommit(sink, ROW_HEAP, h.heapReserve, h.heapCommit);
 }

@@ -18,7 +18,6 @@
 #define IDC_LIST_STRINGS    26
 #define IDC_LIST_FIRST      IDC_LIST_IMPORTS
 #define IDC_LIST_LAST       IDC_LIST_STRINGS
-#define LIST_COUNT          7
 
 // String table. Tab k is captioned by IDS_TAB_FIRST + k.
 #define IDS_TAB_FIRST       2

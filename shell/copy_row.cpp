@@ -1,16 +1,6 @@
 #include "copy_row.h"
 #include "list_sink.h"
 
-// Room for one cell: the longest text any view stores (a version value, at
-// most 32767 units) fits whole.
-static const int CELL_UNITS = 32768;
-
-static int ColumnCount(HWND list)
-{
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-}
-
 // Writes the row's cells, separated by tabs, into `text`, which has room for
 // columns * (CELL_UNITS + 1) units: each cell takes at most its tab,
 // CELL_UNITS - 1 units of text and a terminator. Returns the length.

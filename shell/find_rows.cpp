@@ -6,11 +6,9 @@
 #include "caption.h"
 #include "list_sink.h"
 #include "resource_module.h"
+#include "../image/views.h"
 #include "../res/resource.h"
 
-// Room for one cell: the longest text a list holds (a version value, at most
-// 32767 units) is read whole, so what the user sees is what is searched.
-static const int CELL_UNITS = 32768;
 static const int FIND_UNITS = 256;
 static const UINT_PTR NOTE_TIMER = 0x4649;
 static const UINT NOTE_MS = 4000;
@@ -50,12 +48,6 @@ static bool CellMatches(wchar_t* cell, int length, const wchar_t* text, int text
             return true;
     }
     return false;
-}
-
-static int ColumnCount(HWND list)
-{
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
 int FindRow(HWND list, int from, const FindQuery* query)
@@ -138,7 +130,7 @@ static void Search(HWND dialog, DWORD flags)
 {
     TakeNoteAway();
     int tab = static_cast<int>(SendDlgItemMessageW(dialog, IDC_TABS, TCM_GETCURSEL, 0, 0));
-    HWND list = GetDlgItem(dialog, IDC_LIST_FIRST + (tab >= 0 && tab < LIST_COUNT ? tab : 0));
+    HWND list = GetDlgItem(dialog, IDC_LIST_FIRST + (tab >= 0 && tab < VIEW_COUNT ? tab : 0));
     FindQuery query = { state.text, (flags & FR_MATCHCASE) != 0, (flags & FR_WHOLEWORD) != 0, (flags & FR_DOWN) != 0 };
     int from = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     int row = FindRow(list, from, &query);

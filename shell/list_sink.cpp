@@ -24,6 +24,12 @@ void SetCell(HWND list, int row, int column, const wchar_t* text)
     SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+int ColumnCount(HWND list)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
 int GetCell(HWND list, int row, int column, wchar_t* out, int units)
 {
     if (units <= 0)

@@ -9,6 +9,11 @@
 void InsertRow(HWND list, int index, const wchar_t* text, RowMarker marker);
 // Sets the text of cell (row, column).
 void SetCell(HWND list, int row, int column, const wchar_t* text);
+// Room for one cell: the longest text any view stores (a version value, at
+// most 32767 units) fits whole, so what the user sees is what is read.
+const int CELL_UNITS = 32768;
+// The columns of a list, counted through its header control.
+int ColumnCount(HWND list);
 // Copies the text of cell (row, column) into `out` (room for `units` units),
 // cut to fit and always terminated; returns the number of units copied.
 int GetCell(HWND list, int row, int column, wchar_t* out, int units);

@@ -47,7 +47,7 @@ static const ColumnLayout COLUMNS[] = {
 static void AddTabs(HWND dialog, HMODULE resources)
 {
     HWND tabs = GetDlgItem(dialog, IDC_TABS);
-    for (int index = 0; index < LIST_COUNT; ++index) {
+    for (int index = 0; index < VIEW_COUNT; ++index) {
         wchar_t caption[TEXT_UNITS];
         LoadStringW(resources, IDS_TAB_FIRST + index, caption, TEXT_UNITS);
         TCITEMW item = {};
@@ -138,8 +138,7 @@ void AutosizeLastColumns(HWND dialog)
 {
     for (int id = IDC_LIST_FIRST; id <= IDC_LIST_LAST; ++id) {
         HWND list = GetDlgItem(dialog, id);
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-        int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+        int columns = ColumnCount(list);
         if (columns > 0)
             SendMessageW(list, LVM_SETCOLUMNWIDTH, columns - 1, LVSCW_AUTOSIZE_USEHEADER);
     }

@@ -8,6 +8,7 @@
 #include "image/text_format.h"
 #include "shell/list_sink.h"
 #include "remote_viewer.h"
+#include "image/views.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "viewer_dialog.h"
@@ -57,7 +58,7 @@ TEST(EnglishCompanion, HoldsEveryStringOfTheExecutableInEnglish)
                                  MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_HONGKONG)));
 
     const wchar_t* tabs[] = { L"Imports", L"Delayed", L"Exports", L"Sections", L"Advanced", L"Version", L"Strings" };
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         EXPECT_EQ(tabs[i], StoredText(english, IDS_TAB_FIRST + i));
     EXPECT_EQ(L"Total", StoredText(english, IDS_TOTAL));
     EXPECT_EQ(L"Programs / libraries|*.exe;*.dll;*.cpl;*.scr;*.mui;*.ocx|", StoredText(english, IDS_OPEN_FILTER));
@@ -101,7 +102,7 @@ TEST(EnglishCompanion, TextsFitTheirControls)
 
     // All seven tab captions side by side, without scroll arrows.
     HWND tabs = GetDlgItem(en, IDC_TABS);
-    for (int i = 0; i < LIST_COUNT; ++i) {
+    for (int i = 0; i < VIEW_COUNT; ++i) {
         std::wstring text = StoredText(english, IDS_TAB_FIRST + i);
         TCITEMW item = {};
         item.mask = TCIF_TEXT;
@@ -109,7 +110,7 @@ TEST(EnglishCompanion, TextsFitTheirControls)
         SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
     RECT last = {}, tabClient;
-    SendMessageW(tabs, TCM_GETITEMRECT, LIST_COUNT - 1, reinterpret_cast<LPARAM>(&last));
+    SendMessageW(tabs, TCM_GETITEMRECT, VIEW_COUNT - 1, reinterpret_cast<LPARAM>(&last));
     GetClientRect(tabs, &tabClient);
     EXPECT_LE(last.right, tabClient.right);
     HWND arrows = FindWindowExW(tabs, NULL, UPDOWN_CLASSW, NULL);

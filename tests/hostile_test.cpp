@@ -11,6 +11,7 @@
 #include "shell/list_sink.h"
 #include "pe_builder.h"
 #include "thread_time.h"
+#include "image/views.h"
 #include "res/resource.h"
 #include "shell/dependency_walk.h"
 #include "viewer_dialog.h"
@@ -349,19 +350,19 @@ TEST_F(HostileFiles, OpenWithoutFaultOrHang)
             MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
         }
         EXPECT_FALSE(DependencyWalkUnderWay(dialog)) << h.name;
-        std::vector<std::wstring> opened[LIST_COUNT];
-        for (int i = 0; i < LIST_COUNT; ++i)
+        std::vector<std::wstring> opened[VIEW_COUNT];
+        for (int i = 0; i < VIEW_COUNT; ++i)
             opened[i] = RowLines(ViewerList(dialog, IDC_LIST_FIRST + i));
         // The console companion's tables hold the rows the lists hold.
         std::vector<std::wstring> tabled[VIEW_COUNT];
         if (TableRowLines(bytes, tabled)) {
-            for (int i = 0; i < LIST_COUNT; ++i)
+            for (int i = 0; i < VIEW_COUNT; ++i)
                 EXPECT_EQ(opened[i], tabled[i]) << h.name << " table " << i;
         }
         for (bool atEnd : { true, false }) {
             ShowGuarded(dialog, bytes, atEnd);
             // Both roads see the same bytes, so they must show the same rows.
-            for (int i = 0; i < LIST_COUNT; ++i)
+            for (int i = 0; i < VIEW_COUNT; ++i)
                 EXPECT_EQ(opened[i], RowLines(ViewerList(dialog, IDC_LIST_FIRST + i))) << h.name << " list " << i;
         }
         DWORD elapsed = static_cast<DWORD>(ThreadBusyMs(GetCurrentThread())) - start;

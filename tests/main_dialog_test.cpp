@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include "shell/list_sink.h"
 #include "remote_viewer.h"
+#include "image/views.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "viewer_dialog.h"
@@ -68,7 +69,7 @@ TEST_F(MainDialog, ListsHaveTheirColumnsCaptionsWidthsAndAlignment)
             << "list " << e.list << " column " << e.column;
     }
     const int counts[] = { 2, 2, 2, 4, 2, 2, 2 };
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         EXPECT_EQ(counts[i], ColumnCount(GetDlgItem(dialog, IDC_LIST_FIRST + i)));
 }
 
@@ -97,7 +98,7 @@ TEST_F(MainDialog, SelectingATabShowsOnlyItsList)
 {
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_LIST_IMPORTS)));
     HWND tabs = GetDlgItem(dialog, IDC_TABS);
-    for (int tab = 0; tab < LIST_COUNT; ++tab) {
+    for (int tab = 0; tab < VIEW_COUNT; ++tab) {
         SendMessageW(tabs, TCM_SETCURSEL, tab, 0);
         NMHDR change = { tabs, IDC_TABS, static_cast<UINT>(TCN_SELCHANGE) };
         SendMessageW(dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));

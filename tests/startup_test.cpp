@@ -7,6 +7,7 @@
 #include "shell/list_sink.h"
 #include "pe_builder.h"
 #include "remote_viewer.h"
+#include "image/views.h"
 #include "res/resource.h"
 #include "shell/resource_module.h"
 
@@ -25,7 +26,7 @@ static std::vector<std::wstring> TabCaptions(const RemoteViewer& viewer)
 {
     std::vector<std::wstring> captions;
     HWND tabs = GetDlgItem(viewer.dialog, IDC_TABS);
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         captions.push_back(RemoteTabCaption(viewer.process.hProcess, tabs, i));
     return captions;
 }
@@ -53,7 +54,7 @@ TEST(Startup, OpensTheQuotedPathWithBlanksAndClosesWithExitCodeZero)
     EXPECT_EQ(file, RemoteWindowText(GetDlgItem(viewer.dialog, IDC_PATH)));
     std::vector<std::wstring> captions = TabCaptions(viewer);
     const wchar_t* expected[] = { L"匯入", L"延遲匯入", L"匯出", L"節段", L"進階", L"版本", L"句子" };
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         EXPECT_EQ(expected[i], captions[i]);
     EXPECT_EQ(L"程式 / 程式庫 檢視程式", RemoteWindowText(viewer.dialog));
     EXPECT_EQ(L"號碼", RemoteColumnCaption(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_IMPORTS), 0));
@@ -102,7 +103,7 @@ TEST(Startup, OnlyTheSelectedTabsListIsShown)
         ASSERT_TRUE(StartViewer(BesideTests(L"modview.exe"), argument, &viewer));
         EXPECT_EQ(std::vector<int>{ IDC_LIST_IMPORTS }, ShownLists(viewer.dialog)) << "argument " << argument;
         HWND tabs = GetDlgItem(viewer.dialog, IDC_TABS);
-        for (int tab = 1; tab < LIST_COUNT; ++tab) {
+        for (int tab = 1; tab < VIEW_COUNT; ++tab) {
             SendMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
             EXPECT_EQ(std::vector<int>{ IDC_LIST_FIRST + tab }, ShownLists(viewer.dialog)) << "argument " << argument;
         }
@@ -135,7 +136,7 @@ TEST(Startup, CompanionFileReplacesEveryTextWithoutFallback)
     EXPECT_EQ(L"Companion viewer", RemoteWindowText(viewer.dialog));
     EXPECT_EQ(L"&Browse", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_BROWSE)));
     std::vector<std::wstring> captions = TabCaptions(viewer);
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         EXPECT_EQ(L"T" + std::to_wstring(IDS_TAB_FIRST + i), captions[i]);
     std::vector<ListRow> summary = RemoteReadRows(viewer.process.hProcess, GetDlgItem(viewer.dialog, IDC_LIST_SUMMARY));
     ASSERT_EQ(14u, summary.size());
@@ -172,7 +173,7 @@ TEST(Startup, EnglishCompanionSwitchesTheViewerToEnglishAndBack)
     EXPECT_EQ(L"&Browse", RemoteWindowText(GetDlgItem(viewer.dialog, IDC_BROWSE)));
     const wchar_t* tabs[] = { L"Imports", L"Delayed", L"Exports", L"Sections", L"Advanced", L"Version", L"Strings" };
     std::vector<std::wstring> captions = TabCaptions(viewer);
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         EXPECT_EQ(tabs[i], captions[i]);
     // The seven captions fit side by side: no scroll arrows.
     HWND arrows = FindWindowExW(GetDlgItem(viewer.dialog, IDC_TABS), NULL, UPDOWN_CLASSW, NULL);

@@ -24,9 +24,9 @@ static void Fill(HWND list, int id, HMODULE resources, const ImageView* view)
 }
 
 void MeasureLists(HWND dialog, const std::wstring& path, const std::vector<CapturedList>& lists, int runs,
-                  double fill[LIST_COUNT], double floor[LIST_COUNT])
+                  double fill[VIEW_COUNT], double floor[VIEW_COUNT])
 {
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         fill[i] = floor[i] = 0;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 #include "shell/open_image.h"
+#include "image/views.h"
 #include "res/resource.h"
 #include "tests/pe_builder.h"
 #include "tools/bench_floor.h"
@@ -43,7 +44,7 @@ static void Open(HWND dialog, const std::wstring& path)
 struct Measurement {
     std::wstring name;
     unsigned long long bytes;
-    int rows[LIST_COUNT];
+    int rows[VIEW_COUNT];
     int totalRows;
     // Each run first empties the lists of the previous run's rows (timed on
     // its own: "emptying"), then opens or inserts into the empty lists
@@ -55,7 +56,7 @@ struct Measurement {
     FloorParts parts;   // medians of the floor's fill parts
     int runs;
     bool hasLists;   // per-list times below were measured
-    double listFill[LIST_COUNT], listFloor[LIST_COUNT];
+    double listFill[VIEW_COUNT], listFloor[VIEW_COUNT];
     bool hasProcess;
     Stats process;
 };
@@ -147,7 +148,7 @@ static void PrintMeasurement(const Measurement& m)
 {
     Print("%s  (%s bytes, %d runs)\n", Utf8(m.name).c_str(), Grouped(m.bytes).c_str(), m.runs);
     Print("  rows   ");
-    for (int i = 0; i < LIST_COUNT; ++i)
+    for (int i = 0; i < VIEW_COUNT; ++i)
         Print(" %d:%s", IDC_LIST_FIRST + i, Grouped(m.rows[i]).c_str());
     Print("  total %s\n", Grouped(m.totalRows).c_str());
     double perSecond = m.open.median > 0 ? m.totalRows / (m.open.median / 1000) : 0;
@@ -163,7 +164,7 @@ static void PrintMeasurement(const Measurement& m)
           m.parts.redraw, m.fillRatio);
     if (m.hasLists) {
         Print("    per list, filler alone / its rows alone (ms):");
-        for (int i = 0; i < LIST_COUNT; ++i)
+        for (int i = 0; i < VIEW_COUNT; ++i)
             Print("  %d: %.2f/%.2f", IDC_LIST_FIRST + i, m.listFill[i], m.listFloor[i]);
         Print("\n");
     }
