@@ -35,12 +35,6 @@ int RowCount(HWND list)
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
-int ColumnCount(HWND list)
-{
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-}
-
 std::wstring CellText(HWND list, int row, int column)
 {
     // Room for the longest cell, a version value.

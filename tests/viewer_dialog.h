@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "shell/list_sink.h"
 
 struct ListRow {
     std::vector<std::wstring> cells;   // one per column
@@ -22,7 +23,6 @@ std::wstring OpenInViewer(HWND dialog, const std::wstring& path);
 void OpenBytesInViewer(HWND dialog, const std::vector<BYTE>& bytes, const std::wstring& name);
 
 int RowCount(HWND list);
-int ColumnCount(HWND list);
 std::wstring CellText(HWND list, int row, int column);
 LPARAM RowMarkerAt(HWND list, int row);
 std::vector<ListRow> ReadRows(HWND list);
