@@ -265,7 +265,8 @@ TEST(Startup, DarkModeHookRunsOnceBeforeTheDialog)
     std::wstring command = L"\"" + companion + L"\" --view sections \"" + companion + L"\"";
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
-    STARTUPINFOW startup = { sizeof startup };
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     SetEnvironmentVariableW(L"MODVIEW_DARKMODE_LOG", log.c_str());
     ASSERT_TRUE(CreateProcessW(companion.c_str(), line.data(), NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL,
