@@ -8,6 +8,29 @@ void Flush(Output* out)
         out->used = 0;
 }
 
+Output* StandardOutput()
+{
+    static Output out = { stdout, 0, {} };
+    return &out;
+}
+
+Output* StandardError()
+{
+    static Output out = { stderr, 0, {} };
+    return &out;
+}
+
+void Complain(const wchar_t* subject, const wchar_t* problem)
+{
+    Output* error = StandardError();
+    PutText(error, "modview-cli: ");
+    PutCell(error, subject);
+    PutText(error, ": ");
+    PutCell(error, problem);
+    PutChar(error, '\n');
+    Flush(error);
+}
+
 void PutChar(Output* out, char c)
 {
     if (out->used == sizeof out->buffer)

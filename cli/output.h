@@ -24,3 +24,9 @@ void PutJsonString(Output* out, const wchar_t* text);
 void PutNumber(Output* out, ULONGLONG value);
 // Writes what the buffer holds to the sink.
 void Flush(Output* out);
+
+// The process's standard output and standard error.
+Output* StandardOutput();
+Output* StandardError();
+// "modview-cli: SUBJECT: PROBLEM" on standard error.
+void Complain(const wchar_t* subject, const wchar_t* problem);

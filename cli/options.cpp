@@ -1,0 +1,125 @@
+#include "options.h"
+#include <stdio.h>
+
+const char USAGE[] =
+    "Usage: modview-cli [--json] [--resolve] [--view NAME[,NAME...]] FILE...\n"
+    "       modview-cli --deps [--missing] [--json] [--path DIR]... FILE...\n"
+    "Prints what modview shows of each PE file (EXE, DLL, CPL, SCR, MUI, OCX), as UTF-8;\n"
+    "with --deps, the libraries the Windows loader would load for it.\n"
+    "\n"
+    "  --view NAMES  only these views, separated by commas: imports, delay-imports,\n"
+    "                exports, sections, summary, version, strings (default: all)\n"
+    "  --json        one JSON document of data, the same in every language:\n"
+    "                {\"format\": 1, \"files\": [an object per file]}\n"
+    "                (default: text, a line per row, cells separated by tabs)\n"
+    "  --resolve     add, for every imported library, the path that a double-click\n"
+    "                in modview would open, or \"not found\"\n"
+    "  --deps        every library of the file's closure once, as an indented tree:\n"
+    "                how it is found and where, the imported functions it lacks,\n"
+    "                the libraries its exports forward to; delay-loaded ones marked\n"
+    "  --missing     with --deps, only what is missing\n"
+    "  --path DIR    with --deps and --resolve, search DIR too, after the system's\n"
+    "                folders and PATH (may be repeated)\n"
+    "  --help        this text\n"
+    "\n"
+    "Exit status: 0 every file was shown; 1 a file could not be opened or is not a\n"
+    "PE image; 2 bad usage; 3 with --resolve, a library was not found; with --deps,\n"
+    "a library or function needed at start is missing (delay-loaded ones do not count).\n";
+
+// Marks the views named in a comma-separated list; false on an unknown name.
+static bool ChooseViews(const wchar_t* names, bool* shown)
+{
+    wchar_t name[32];
+    for (const wchar_t* start = names;; ++start) {
+        const wchar_t* end = start;
+        while (*end && *end != L',')
+            ++end;
+        int units = static_cast<int>(end - start);
+        lstrcpynW(name, start, units < 32 ? units + 1 : 32);
+        bool known = false;
+        for (int v = 0; v < VIEW_COUNT && units < 32; ++v) {
+            wchar_t option[32];
+            MultiByteToWideChar(CP_ACP, 0, VIEW_FORMATS[v].option, -1, option, 32);
+            if (lstrcmpW(name, option) == 0)
+                shown[v] = known = true;
+        }
+        if (!known) {
+            Complain(name, L"unknown view");
+            return false;
+        }
+        if (!*end)
+            return true;
+        start = end;
+    }
+}
+
+// Appends a folder, made a full path, to the --path list.
+static void AddFolder(Options* options, const wchar_t* folder)
+{
+    wchar_t full[MAX_PATH];
+    DWORD units = GetFullPathNameW(folder, MAX_PATH, full, NULL);
+    if (units == 0 || units >= MAX_PATH)
+        return;
+    int used = 0;
+    while (options->added[used])
+        used += lstrlenW(options->added + used) + 1;
+    lstrcpyW(options->added + used, full);
+    options->added[used + units + 1] = L'\0';
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options* options)
+{
+    ZeroMemory(options, sizeof *options);
+    options->fileArgs = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, argc * sizeof(int)));
+    // Room for every argument as a folder of MAX_PATH units.
+    options->added = static_cast<wchar_t*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (argc + 1) * (MAX_PATH + 1) * sizeof(wchar_t)));
+    if (!options->fileArgs || !options->added)
+        return false;
+    bool someView = false, filesOnly = false;
+    bool chosen[VIEW_COUNT] = {};
+    for (int i = 1; i < argc; ++i) {
+        const wchar_t* a = argv[i];
+        if (filesOnly || a[0] != L'-') {
+            options->fileArgs[options->files++] = i;
+        } else if (lstrcmpW(a, L"--") == 0) {
+            filesOnly = true;
+        } else if (lstrcmpW(a, L"--json") == 0) {
+            options->json = true;
+        } else if (lstrcmpW(a, L"--resolve") == 0) {
+            options->choice.resolve = true;
+        } else if (lstrcmpW(a, L"--deps") == 0) {
+            options->mode = MODE_DEPS;
+        } else if (lstrcmpW(a, L"--missing") == 0) {
+            options->mode = MODE_DEPS;
+            options->onlyMissing = true;
+        } else if (lstrcmpW(a, L"--path") == 0) {
+            if (i + 1 == argc) {
+                Complain(a, L"names no folder");
+                return false;
+            }
+            AddFolder(options, argv[++i]);
+        } else if (lstrcmpW(a, L"--help") == 0 || lstrcmpW(a, L"-h") == 0) {
+            options->help = true;
+        } else if (lstrcmpW(a, L"--view") == 0) {
+            if (i + 1 == argc) {
+                Complain(a, L"names no view");
+                return false;
+            }
+            someView = true;
+            if (!ChooseViews(argv[++i], chosen))
+                return false;
+        } else {
+            Complain(a, L"unknown option");
+            return false;
+        }
+    }
+    for (int v = 0; v < VIEW_COUNT; ++v)
+        options->choice.shown[v] = !someView || chosen[v];
+    if (options->files == 0 && !options->help) {
+        fputs("modview-cli: no file named\n", stderr);
+        return false;
+    }
+    return true;
+}
+

@@ -1,0 +1,26 @@
+// modview-cli's command line: what to print of which files.
+#pragma once
+#include <windows.h>
+#include "print_views.h"
+
+enum Mode {
+    MODE_VIEWS,   // the views of each file (--view, --resolve)
+    MODE_DEPS,    // each file's closure (--deps, --missing)
+};
+
+struct Options {
+    Mode mode;
+    bool json;
+    bool onlyMissing;   // --missing
+    bool help;
+    wchar_t* added;     // --path folders, each terminated, ending with an empty one
+    Choice choice;
+    int* fileArgs;      // the argv index of each file named
+    int files;
+};
+
+extern const char USAGE[];
+
+// Reads the command line into `options`; false on bad usage, said on
+// standard error.
+bool ParseOptions(int argc, wchar_t** argv, Options* options);
