@@ -27,6 +27,12 @@ struct SchemaEntry {
     DWORD valueCount;
 };
 
+// The hash table: one entry per set, sorted by hash.
+struct SchemaHash {
+    DWORD hash;
+    DWORD index;   // of the set
+};
+
 struct SchemaValue {
     DWORD flags;
     DWORD importerOffset;
@@ -70,24 +76,69 @@ static int MatchedUnits(const wchar_t* name)
     return units > 0 ? units - 1 : 0;
 }
 
-// The entry of the set that `name` names, if the schema has one.
+// The system's hash of a set's name: its matched units, lower-cased (ASCII).
+static DWORD HashSetName(const wchar_t* name, int units, DWORD factor)
+{
+    DWORD hash = 0;
+    for (int i = 0; i < units; ++i) {
+        wchar_t c = name[i] >= L'A' && name[i] <= L'Z' ? static_cast<wchar_t>(name[i] + 32) : name[i];
+        hash = hash * factor + c;
+    }
+    return hash;
+}
+
+// Hash-table entry `position`; false when it lies outside the schema.
+static bool HashAt(const ByteSpan* schema, const SchemaHeader* header, DWORD position, SchemaHash* out)
+{
+    const BYTE* at = ArrayItem(schema, header->hashOffset, position, sizeof(SchemaHash));
+    if (at)
+        CopyMemory(out, at, sizeof *out);
+    return at != NULL;
+}
+
+// Whether the set the hash-table entry points at is the one `name` names.
+static bool SetMatches(const ByteSpan* schema, const SchemaHeader* header, const SchemaHash* hash,
+                       const wchar_t* name, int units, SchemaEntry* entry)
+{
+    const BYTE* at = ArrayItem(schema, header->entryOffset, hash->index, sizeof(SchemaEntry));
+    if (!at)
+        return false;
+    CopyMemory(entry, at, sizeof *entry);
+    const wchar_t* hashed = SchemaText(schema, entry->nameOffset, entry->hashedLength);
+    return hashed && SameNameUnits(hashed, static_cast<int>(entry->hashedLength / sizeof(wchar_t)), name, units);
+}
+
+// The entry of the set that `name` names, if the schema has one: found as
+// the system finds it, by a binary search of the hash table for the name's
+// hash, then among the entries of that hash for the name itself.
 static bool FindSet(const ByteSpan* schema, const SchemaHeader* header, const wchar_t* name, SchemaEntry* found)
 {
     int units = MatchedUnits(name);
     if (units == 0)
         return false;
-    // The count bounds nothing by itself: the walk also stops where the array
-    // leaves the schema.
-    for (DWORD i = 0; i < header->count; ++i) {
-        const BYTE* at = ArrayItem(schema, header->entryOffset, i, sizeof(SchemaEntry));
-        if (!at)
+    DWORD hash = HashSetName(name, units, header->hashFactor);
+    // The count bounds nothing by itself: only entries inside the schema are searched.
+    DWORD low = 0, high = EntriesInside(schema, SpanAt(schema, header->hashOffset, 0), header->count,
+                                        sizeof(SchemaHash));
+    while (low < high) {
+        DWORD middle = low + (high - low) / 2;
+        SchemaHash h;
+        if (!HashAt(schema, header, middle, &h))
             return false;
-        SchemaEntry entry;
-        CopyMemory(&entry, at, sizeof entry);
-        const wchar_t* hashed = SchemaText(schema, entry.nameOffset, entry.hashedLength);
-        if (hashed && SameNameUnits(hashed, static_cast<int>(entry.hashedLength / sizeof(wchar_t)), name, units)) {
-            *found = entry;
-            return true;
+        if (h.hash < hash) {
+            low = middle + 1;
+        } else if (h.hash > hash) {
+            high = middle;
+        } else {
+            // Sets whose hashes collide lie side by side.
+            DWORD first = middle;
+            while (first > 0 && HashAt(schema, header, first - 1, &h) && h.hash == hash)
+                --first;
+            for (DWORD p = first; p < high && HashAt(schema, header, p, &h) && h.hash == hash; ++p) {
+                if (SetMatches(schema, header, &h, name, units, found))
+                    return true;
+            }
+            return false;
         }
     }
     return false;

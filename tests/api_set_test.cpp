@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
+#include <wctype.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "loader/api_set.h"
@@ -16,7 +18,9 @@ struct Set {
     std::vector<Value> values;
 };
 
-// Lays out a version-6 schema: header, sets, values, then the names.
+// Lays out a version-6 schema: header, sets, values, the hash table (as the
+// system orders it, by the hash of each set's name up to its last hyphen),
+// then the names.
 struct Schema {
     std::vector<BYTE> bytes;
     void Put(DWORD at, DWORD value) { memcpy(&bytes[at], &value, sizeof value); }
@@ -29,15 +33,31 @@ struct Schema {
     }
     explicit Schema(const std::vector<Set>& sets)
     {
-        const DWORD header = 28, entry = 24, value = 20;
+        const DWORD header = 28, entry = 24, value = 20, hashEntry = 8, factor = 31;
         DWORD values = header + static_cast<DWORD>(sets.size()) * entry;
         DWORD valueCount = 0;
         for (const Set& set : sets)
             valueCount += static_cast<DWORD>(set.values.size());
-        bytes.assign(values + valueCount * value, 0);
+        DWORD hashes = values + valueCount * value;
+        bytes.assign(hashes + static_cast<DWORD>(sets.size()) * hashEntry, 0);
         Put(0, 6);
         Put(12, static_cast<DWORD>(sets.size()));
         Put(16, header);
+        Put(20, hashes);
+        Put(24, factor);
+        std::vector<std::pair<DWORD, DWORD>> byHash;
+        for (size_t i = 0; i < sets.size(); ++i) {
+            std::wstring name = sets[i].name;
+            DWORD hash = 0;
+            for (size_t c = 0; c < name.rfind(L'-'); ++c)
+                hash = hash * factor + towlower(name[c]);
+            byHash.push_back(std::make_pair(hash, static_cast<DWORD>(i)));
+        }
+        std::sort(byHash.begin(), byHash.end());
+        for (size_t i = 0; i < byHash.size(); ++i) {
+            Put(hashes + static_cast<DWORD>(i) * hashEntry, byHash[i].first);
+            Put(hashes + static_cast<DWORD>(i) * hashEntry + 4, byHash[i].second);
+        }
         DWORD nextValue = values;
         for (size_t i = 0; i < sets.size(); ++i) {
             DWORD at = header + static_cast<DWORD>(i) * entry;
@@ -134,6 +154,7 @@ TEST(ApiSet, AMalformedSchemaResolvesNothingAndReadsNothingOutside)
         { 4, 100, name, L"", L"a declared size shorter than the sets" },
         { 12, 0xFFFFFFFF, madeUp, L"", L"a set count that does not fit" },
         { 16, 0xFFFFFFF0, name, L"", L"sets past the end" },
+        { 20, 0xFFFFFFF0, name, L"", L"a hash table past the end" },
         { 28 + 24 + 12, 0x7FFFFFFE, name, L"", L"a name length past the end" },
         { 28 + 24 + 16, 0xFFFFFFF0, name, L"", L"values past the end" },
         { 28 + 24 + 20, 0x7FFFFFFF, name, L"kernelbase.dll", L"a value count that does not fit" },
