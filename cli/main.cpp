@@ -27,6 +27,7 @@ struct Run {
     Printer printer;
     HMODULE resources;
     LoaderFacts facts;
+    FileBuffer buffer;   // files read whole
     int notFound;   // libraries not found (--resolve), files missing something at start (--deps)
 };
 
@@ -44,13 +45,17 @@ static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
     return full;
 }
 
-// Maps the image at `path`; null when `file` and `view` are ready (unmap
-// the file), else why the file is not shown (and nothing stays open).
-static const wchar_t* OpenImage(const wchar_t* path, ImageFile* file, ImageView* view)
+// Maps the image at `path`, or reads it whole into the run's buffer when
+// every byte of it will be read (the JSON headers' checksum); null when
+// `file` and `view` are ready (unmap the file), else why the file is not
+// shown (and nothing stays open).
+static const wchar_t* OpenImage(Run* run, const wchar_t* path, ImageFile* file, ImageView* view)
 {
     if (!path[0])
         return L"path too long";
-    MapResult mapped = MapImageFile(path, file);
+    const Options* options = run->options;
+    bool wholly = options->mode == MODE_VIEWS && options->json && options->choice.shown[VIEW_SUMMARY];
+    MapResult mapped = wholly ? ReadImageFile(path, &run->buffer, file) : MapImageFile(path, file);
     if (mapped != MAP_DONE)
         return mapped == MAP_TOO_SMALL ? L"not a PE image" : L"cannot open";
     if (InitImageView(view, file->base, file->size))
@@ -131,7 +136,7 @@ static bool PrintFile(Run* run, const wchar_t* file, const wchar_t* fullPath)
 {
     ImageFile image;
     ImageView view;
-    const wchar_t* why = OpenImage(fullPath, &image, &view);
+    const wchar_t* why = OpenImage(run, fullPath, &image, &view);
     if (why) {
         run->printer.form->failure(&run->printer, file, why);
     } else {
@@ -183,6 +188,7 @@ int wmain(int argc, wchar_t** argv)
     run.printer.form->end(&run.printer);
     Flush(run.printer.out);
     HeapFree(GetProcessHeap(), 0, full);
+    FreeFileBuffer(&run.buffer);
     if (status == EXIT_SHOWN && run.notFound > 0)
         status = EXIT_NOT_FOUND;
     return status;

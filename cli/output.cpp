@@ -1,22 +1,46 @@
 #include "output.h"
 
+// Writes `bytes` whole, as far as the stream takes them; whatever it does
+// not take is dropped, as the C library would.
+static bool WriteAll(HANDLE handle, const char* bytes, size_t length)
+{
+    for (size_t at = 0; at < length;) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes + at, static_cast<DWORD>(length - at), &written, NULL) || written == 0)
+            return false;
+        at += written;
+    }
+    return true;
+}
+
 void Flush(Output* out)
 {
-    if (out->sink && out->used > 0)
-        fwrite(out->buffer, 1, out->used, out->sink);
-    if (out->sink)
-        out->used = 0;
+    if (!out->stream)
+        return;
+    HANDLE handle = GetStdHandle(static_cast<DWORD>(out->stream));
+    if (handle && handle != INVALID_HANDLE_VALUE) {
+        size_t start = 0;
+        for (size_t at = 0; out->crlf && at < out->used; ++at) {
+            if (out->buffer[at] == '\n') {
+                if (!WriteAll(handle, out->buffer + start, at - start) || !WriteAll(handle, "\r\n", 2))
+                    break;
+                start = at + 1;
+            }
+        }
+        WriteAll(handle, out->buffer + start, out->used - start);
+    }
+    out->used = 0;
 }
 
 Output* StandardOutput()
 {
-    static Output out = { stdout, 0, {} };
+    static Output out = { static_cast<int>(STD_OUTPUT_HANDLE), false, 0, {} };
     return &out;
 }
 
 Output* StandardError()
 {
-    static Output out = { stderr, 0, {} };
+    static Output out = { static_cast<int>(STD_ERROR_HANDLE), true, 0, {} };
     return &out;
 }
 

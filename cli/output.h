@@ -2,11 +2,13 @@
 // JSON that every parser takes, whatever the file's names hold.
 #pragma once
 #include <windows.h>
-#include <stdio.h>
 
-// Bytes gathered for one stream and written in large pieces.
+// Bytes gathered for one stream and written in large pieces, straight to the
+// stream's handle: through the C library, a character device (the null
+// device, a terminal) costs many times what a file or a pipe does.
 struct Output {
-    FILE* sink;   // null: kept in the buffer only (until it is full)
+    int stream;   // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE; 0: kept in the buffer only (until it is full)
+    bool crlf;    // line ends written as CR LF (standard error, a text stream for people)
     size_t used;
     char buffer[64 * 1024];
 };

@@ -15,9 +15,15 @@ enum MapResult {
 
 struct ImageFile {
     HANDLE file;
-    HANDLE mapping;
+    HANDLE mapping;   // null when the file was read into a buffer
     const BYTE* base;
     DWORD size;   // the low 32 bits of the file's size
+};
+
+// Room that files are read into, kept from one file to the next.
+struct FileBuffer {
+    BYTE* bytes;
+    SIZE_T room;
 };
 
 // Maps the whole file at `path` when it holds at least `minimum` bytes.
@@ -25,3 +31,10 @@ MapResult MapFile(const wchar_t* path, DWORD minimum, ImageFile* out);
 // MapFile with the size of the smallest image.
 MapResult MapImageFile(const wchar_t* path, ImageFile* out);
 void UnmapImageFile(ImageFile* file);
+// Reads the whole image file at `path` into `buffer` instead of mapping it:
+// for a run that reads every byte of many files (the checksum does), a read
+// into memory used again and again costs less than a mapping of each. A
+// large file is mapped after all.
+// Released with UnmapImageFile all the same; `buffer` stays with the caller.
+MapResult ReadImageFile(const wchar_t* path, FileBuffer* buffer, ImageFile* out);
+void FreeFileBuffer(FileBuffer* buffer);

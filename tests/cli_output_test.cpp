@@ -8,7 +8,7 @@
 static std::string Written(void (*put)(Output*, const wchar_t*), const std::wstring& text)
 {
     static Output out;
-    out.sink = NULL;
+    out.stream = 0;
     out.used = 0;
     put(&out, text.c_str());
     return std::string(out.buffer, out.used);

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
+#include <imagehlp.h>
+#include "image/checksum.h"
+#include "image/image_file.h"
 #include "pe_builder.h"
 #include "res/resource.h"
 #include "viewer_dialog.h"
@@ -17,7 +20,7 @@ TEST(ModuleSweep, EveryWineModuleOpens)
     HANDLE search = FindFirstFileW((std::wstring(WINE_MODULES) + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         GTEST_SKIP() << "no Wine module folder here";
-    int opened = 0, withRows = 0;
+    int opened = 0, withRows = 0, summed = 0;
     DWORD slowest = 0, total = 0;
     std::wstring slowestName;
     do {
@@ -31,6 +34,18 @@ TEST(ModuleSweep, EveryWineModuleOpens)
         ++opened;
         if (RowCount(ViewerList(dialog, IDC_LIST_SECTIONS)) > 0)
             ++withRows;
+        // The checksum, summed a word at a time or eight bytes at a time, is the system's.
+        ImageFile file;
+        ImageView view;
+        if (MapImageFile(path.c_str(), &file) == MAP_DONE) {
+            DWORD stored = 0, system = 0;
+            if (InitImageView(&view, file.base, file.size) &&
+                CheckSumMappedFile(const_cast<BYTE*>(file.base), file.size, &stored, &system)) {
+                EXPECT_EQ(system, ComputeImageChecksum(&view)) << found.cFileName;
+                ++summed;
+            }
+            UnmapImageFile(&file);
+        }
         if (elapsed > slowest) {
             slowest = elapsed;
             slowestName = found.cFileName;
@@ -43,6 +58,7 @@ TEST(ModuleSweep, EveryWineModuleOpens)
     // Every one of them is a module Wine loads, so every one is shown.
     EXPECT_GT(opened, 500);
     EXPECT_EQ(opened, withRows);
+    EXPECT_EQ(opened, summed);
 }
 
 static FILETIME LastWrite(const std::wstring& path)
