@@ -17,12 +17,8 @@ void PutSections(JsonWriter* w, const ImageView* view)
     DWORD count;
     const IMAGE_SECTION_HEADER* table = SectionTable(view, &count);
     BeginArray(w, JSON_LINES);
-    for (DWORD i = 0; i < count; ++i) {
-        const BYTE* entry = SpanPart(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
-        if (!entry)
-            break;
-        IMAGE_SECTION_HEADER header;
-        memcpy(&header, entry, sizeof header);
+    IMAGE_SECTION_HEADER header;
+    for (DWORD i = 0; ReadSectionHeader(view, table, count, i, &header); ++i) {
         BeginObject(w, JSON_INLINE);
         Key(w, "name");
         AnsiValue(w, header.Name, IMAGE_SIZEOF_SHORT_NAME);

@@ -100,6 +100,15 @@ const IMAGE_SECTION_HEADER* SectionTable(const ImageView* view, DWORD* count)
     return *count ? reinterpret_cast<const IMAGE_SECTION_HEADER*>(table) : NULL;
 }
 
+bool ReadSectionHeader(const ImageView* view, const IMAGE_SECTION_HEADER* table, DWORD count, DWORD index,
+                       IMAGE_SECTION_HEADER* out)
+{
+    const BYTE* entry = index < count ? SpanPart(view, &table[index], sizeof *out) : NULL;
+    if (entry)
+        memcpy(out, entry, sizeof *out);
+    return entry != NULL;
+}
+
 static const BYTE* Translate(const ImageView* view, DWORD rva, DWORD length)
 {
     DWORD count;

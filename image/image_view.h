@@ -71,6 +71,10 @@ ULONGLONG NtPointerSized(const ImageView* view, DWORD offset);
 
 // The section table, cut to the headers that lie wholly inside the file.
 const IMAGE_SECTION_HEADER* SectionTable(const ImageView* view, DWORD* count);
+// Header `index` of the table of `count` headers at `table`, copied out;
+// false past the table's end.
+bool ReadSectionHeader(const ImageView* view, const IMAGE_SECTION_HEADER* table, DWORD count, DWORD index,
+                       IMAGE_SECTION_HEADER* out);
 
 // A hostile file can declare tens of thousands of sections, and every lookup
 // would walk them all. For a table longer than this, BuildSectionIndex makes

@@ -33,12 +33,8 @@ void ShowSections(const RowSink* sink, HMODULE resources, const ImageView* view)
     const IMAGE_SECTION_HEADER* table = SectionTable(view, &count);
     DWORD virtualSum = 0, rawSum = 0;   // wrap modulo 2^32
     int row = 0;
-    for (DWORD i = 0; i < count; ++i) {
-        const BYTE* entry = SpanPart(view, &table[i], sizeof(IMAGE_SECTION_HEADER));
-        if (!entry)
-            break;
-        IMAGE_SECTION_HEADER header;
-        memcpy(&header, entry, sizeof header);
+    IMAGE_SECTION_HEADER header;
+    for (DWORD i = 0; ReadSectionHeader(view, table, count, i, &header); ++i) {
 
         wchar_t flags[8], virtualText[TEXT_UNITS], rawText[TEXT_UNITS];
         SectionFlagString(header.Characteristics, flags);
