@@ -3,13 +3,8 @@
 #include "json_views.h"
 #include "image/checksum.h"
 #include "image/headers.h"
+#include "words.h"
 
-static const Word MACHINES[] = {
-    { IMAGE_FILE_MACHINE_I386, "i386" }, { IMAGE_FILE_MACHINE_AMD64, "x64" },
-    { IMAGE_FILE_MACHINE_ARM64, "arm64" }, { IMAGE_FILE_MACHINE_ARM, "arm" },
-    { IMAGE_FILE_MACHINE_ARMNT, "arm-thumb2" }, { IMAGE_FILE_MACHINE_THUMB, "thumb" },
-    { IMAGE_FILE_MACHINE_IA64, "ia64" },
-};
 
 static const Word FILE_FLAGS[] = {
     { IMAGE_FILE_RELOCS_STRIPPED, "relocs-stripped" },
@@ -110,7 +105,7 @@ void PutHeaders(JsonWriter* w, const ImageView* view)
     WordField(w, "file_type", (h.characteristics & IMAGE_FILE_DLL) ? "dll" : "exe");
     NumberField(w, "file_size", view->size);
     Key(w, "machine");
-    EnumValue(w, h.machine, WORDS(MACHINES));
+    EnumValue(w, h.machine, MACHINES, MACHINE_COUNT);
     NumberField(w, "machine_raw", h.machine);
     Key(w, "characteristics");
     FlagsValue(w, h.characteristics, WORDS(FILE_FLAGS));

@@ -6,6 +6,8 @@
 #include <io.h>
 #include <shlwapi.h>
 #include <stdio.h>
+#include "bundle.h"
+#include "files.h"
 #include "options.h"
 #include "print_deps.h"
 #include "print_views.h"
@@ -17,8 +19,9 @@ enum ExitCode {
     EXIT_SHOWN = 0,
     EXIT_NOT_SHOWN = 1,   // a file could not be opened or is not a PE image
     EXIT_USAGE = 2,
-    EXIT_NOT_FOUND = 3,   // with --resolve, a library was not found; with --deps,
-                          // a library or function needed at start
+    EXIT_NOT_FOUND = 3,   // with --resolve, a library was not found; with --deps and
+                          // --bundle, a library or function needed at start
+    EXIT_KEPT = 4,        // with --copy-to, a different file was kept (or a copy failed)
 };
 
 // What the whole run shares.
@@ -28,22 +31,9 @@ struct Run {
     HMODULE resources;
     LoaderFacts facts;
     FileBuffer buffer;   // files read whole
+    BundleRun bundle;
     int notFound;   // libraries not found (--resolve), files missing something at start (--deps)
 };
-
-// The full path of every file, made before the first is read. An empty path
-// for one that does not fit the viewer's buffer.
-static wchar_t (*FullPaths(wchar_t** argv, const Options* options))[MAX_PATH]
-{
-    wchar_t (*full)[MAX_PATH] = static_cast<wchar_t (*)[MAX_PATH]>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (options->files + 1) * sizeof(wchar_t[MAX_PATH])));
-    for (int f = 0; full && f < options->files; ++f) {
-        DWORD units = GetFullPathNameW(argv[options->fileArgs[f]], MAX_PATH, full[f], NULL);
-        if (units == 0 || units >= MAX_PATH)
-            full[f][0] = L'\0';
-    }
-    return full;
-}
 
 // Maps the image at `path`, or reads it whole into the run's buffer when
 // every byte of it will be read (the JSON headers' checksum); null when
@@ -80,7 +70,7 @@ static const wchar_t* ReadViews(ImageView* view, HMODULE resources, RowTable tab
     return NULL;
 }
 
-// --deps and --missing: the file's closure.
+// --deps and --missing: the file's closure; --bundle: what of it to ship.
 static const wchar_t* PrintClosure(Run* run, const wchar_t* file, const wchar_t* fullPath)
 {
     Closure closure;
@@ -90,7 +80,10 @@ static const wchar_t* PrintClosure(Run* run, const wchar_t* file, const wchar_t*
     if (why) {
         run->printer.form->failure(&run->printer, file, why);
     } else {
-        PrintDeps(&run->printer, file, &closure, run->options->json, run->options->onlyMissing);
+        if (run->options->mode == MODE_BUNDLE)
+            PrintBundle(&run->printer, &run->bundle, file, &closure, run->options->json);
+        else
+            PrintDeps(&run->printer, file, &closure, run->options->json, run->options->onlyMissing);
         if (MissingAtStart(&closure))
             ++run->notFound;
     }
@@ -132,16 +125,17 @@ static const wchar_t* PrintViews(Run* run, const wchar_t* file, const wchar_t* f
 }
 
 // Reads one file and prints it. False when it was not shown.
-static bool PrintFile(Run* run, const wchar_t* file, const wchar_t* fullPath)
+static bool PrintFile(Run* run, const NamedFile* named)
 {
+    const wchar_t* file = named->shown;
     ImageFile image;
     ImageView view;
-    const wchar_t* why = OpenImage(run, fullPath, &image, &view);
+    const wchar_t* why = named->error ? named->error : OpenImage(run, named->full, &image, &view);
     if (why) {
         run->printer.form->failure(&run->printer, file, why);
     } else {
-        why = run->options->mode == MODE_DEPS ? PrintClosure(run, file, fullPath)
-                                              : PrintViews(run, file, fullPath, &view);
+        why = run->options->mode == MODE_VIEWS ? PrintViews(run, file, named->full, &view)
+                                               : PrintClosure(run, file, named->full);
         UnmapImageFile(&image);
     }
     if (why)
@@ -173,23 +167,35 @@ int wmain(int argc, wchar_t** argv)
     wchar_t current[MAX_PATH];
     DWORD currentUnits = GetCurrentDirectoryW(MAX_PATH, current);
     GatherSystemFacts(&run.facts, currentUnits > 0 && currentUnits < MAX_PATH ? current : NULL, options.added, true);
-    wchar_t (*full)[MAX_PATH] = FullPaths(argv, &options);
-    if (!full) {
+    FileList files;
+    if (!ListFiles(argv, options.fileArgs, options.files, &files)) {
         fputs("modview-cli: out of memory\n", stderr);
         return EXIT_NOT_SHOWN;
+    }
+    if (options.copyTo[0]) {
+        if (!MakeFolder(options.copyTo)) {
+            Complain(options.copyTo, L"cannot be made a folder");
+            return EXIT_NOT_SHOWN;
+        }
+        run.bundle.copyTo = options.copyTo;
+        run.bundle.overwrite = options.overwrite;
     }
     run.printer.form = options.json ? &JSON_FORM : &TEXT_FORM;
     run.printer.out = StandardOutput();
     int status = EXIT_SHOWN;
-    for (int f = 0; f < options.files; ++f) {
-        if (!PrintFile(&run, argv[options.fileArgs[f]], full[f]))
+    for (int f = 0; f < files.count; ++f) {
+        if (!PrintFile(&run, &files.items[f]))
             status = EXIT_NOT_SHOWN;
     }
     run.printer.form->end(&run.printer);
     Flush(run.printer.out);
-    HeapFree(GetProcessHeap(), 0, full);
+    FreeFileList(&files);
     FreeFileBuffer(&run.buffer);
+    bool kept = run.bundle.kept || run.bundle.failed;
+    FreeBundleRun(&run.bundle);
     if (status == EXIT_SHOWN && run.notFound > 0)
         status = EXIT_NOT_FOUND;
+    if (status == EXIT_SHOWN && kept)
+        status = EXIT_KEPT;
     return status;
 }

@@ -4,8 +4,11 @@
 const char USAGE[] =
     "Usage: modview-cli [--json] [--resolve] [--view NAME[,NAME...]] FILE...\n"
     "       modview-cli --deps [--missing] [--json] [--path DIR]... FILE...\n"
+    "       modview-cli --bundle [--copy-to DIR [--overwrite]] [--json] [--path DIR]... FILE...\n"
     "Prints what modview shows of each PE file (EXE, DLL, CPL, SCR, MUI, OCX), as UTF-8;\n"
-    "with --deps, the libraries the Windows loader would load for it.\n"
+    "with --deps, the libraries the Windows loader would load for it; with --bundle,\n"
+    "those of them that are not the system's, which must be shipped with it.\n"
+    "A FILE with * or ? in its last part stands for every file that matches.\n"
     "\n"
     "  --view NAMES  only these views, separated by commas: imports, delay-imports,\n"
     "                exports, sections, summary, version, strings (default: all)\n"
@@ -18,13 +21,22 @@ const char USAGE[] =
     "                how it is found and where, the imported functions it lacks,\n"
     "                the libraries its exports forward to; delay-loaded ones marked\n"
     "  --missing     with --deps, only what is missing\n"
-    "  --path DIR    with --deps and --resolve, search DIR too, after the system's\n"
+    "  --bundle      the libraries of each file's closure that the system does not\n"
+    "                provide (found neither through an API set, KnownDLLs, the system\n"
+    "                or Windows folder, nor the system's WinSxS store), once each:\n"
+    "                their paths, a line each; delay-loaded ones marked\n"
+    "  --copy-to DIR with --bundle, copy them into DIR (made when missing); a file of\n"
+    "                the same name and other bytes already there is kept\n"
+    "  --overwrite   with --copy-to, replace such a file instead\n"
+    "  --path DIR    with --deps, --bundle and --resolve, search DIR too, after the system's\n"
     "                folders and PATH (may be repeated)\n"
     "  --help        this text\n"
     "\n"
     "Exit status: 0 every file was shown; 1 a file could not be opened or is not a\n"
-    "PE image; 2 bad usage; 3 with --resolve, a library was not found; with --deps,\n"
-    "a library or function needed at start is missing (delay-loaded ones do not count).\n";
+    "PE image (or a pattern matched nothing, or a folder was named); 2 bad usage; 3 with\n"
+    "--resolve, a library was not found; with --deps and --bundle, a library or function\n"
+    "needed at start is missing (delay-loaded ones do not count); 4 with --copy-to, a\n"
+    "different file of a library's name was kept in DIR (or a copy failed).\n";
 
 // Marks the views named in a comma-separated list; false on an unknown name.
 static bool ChooseViews(const wchar_t* names, bool* shown)
@@ -93,6 +105,20 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
         } else if (lstrcmpW(a, L"--missing") == 0) {
             options->mode = MODE_DEPS;
             options->onlyMissing = true;
+        } else if (lstrcmpW(a, L"--bundle") == 0) {
+            options->mode = MODE_BUNDLE;
+        } else if (lstrcmpW(a, L"--overwrite") == 0) {
+            options->overwrite = true;
+        } else if (lstrcmpW(a, L"--copy-to") == 0) {
+            if (i + 1 == argc) {
+                Complain(a, L"names no folder");
+                return false;
+            }
+            DWORD units = GetFullPathNameW(argv[++i], MAX_PATH, options->copyTo, NULL);
+            if (units == 0 || units >= MAX_PATH) {
+                Complain(argv[i], L"path too long");
+                return false;
+            }
         } else if (lstrcmpW(a, L"--path") == 0) {
             if (i + 1 == argc) {
                 Complain(a, L"names no folder");
@@ -116,6 +142,14 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
     }
     for (int v = 0; v < VIEW_COUNT; ++v)
         options->choice.shown[v] = !someView || chosen[v];
+    if ((options->copyTo[0] || options->overwrite) && options->mode != MODE_BUNDLE) {
+        fputs("modview-cli: --copy-to and --overwrite go with --bundle\n", stderr);
+        return false;
+    }
+    if (options->overwrite && !options->copyTo[0]) {
+        fputs("modview-cli: --overwrite goes with --copy-to\n", stderr);
+        return false;
+    }
     if (options->files == 0 && !options->help) {
         fputs("modview-cli: no file named\n", stderr);
         return false;

@@ -4,8 +4,9 @@
 #include "print_views.h"
 
 enum Mode {
-    MODE_VIEWS,   // the views of each file (--view, --resolve)
-    MODE_DEPS,    // each file's closure (--deps, --missing)
+    MODE_VIEWS,    // the views of each file (--view, --resolve)
+    MODE_DEPS,     // each file's closure (--deps, --missing)
+    MODE_BUNDLE,   // the libraries to ship with each file (--bundle, --copy-to)
 };
 
 struct Options {
@@ -14,6 +15,8 @@ struct Options {
     bool onlyMissing;   // --missing
     bool help;
     wchar_t* added;     // --path folders, each terminated, ending with an empty one
+    wchar_t copyTo[MAX_PATH];   // --copy-to, a full path; empty without it
+    bool overwrite;
     Choice choice;
     int* fileArgs;      // the argv index of each file named
     int files;

@@ -109,30 +109,35 @@ static void PutEscapedUnit(Output* out, unsigned int unit)
         PutChar(out, digits[(unit >> shift) & 0xF]);
 }
 
-static bool PutCellEscape(Output* out, unsigned int unit)
+// Tab, CR and LF as \t, \r and \n, other control characters as \uXXXX.
+static bool PutControlEscape(Output* out, unsigned int unit)
 {
     switch (unit) {
-    case L'\\': PutText(out, "\\\\"); return true;
     case L'\t': PutText(out, "\\t"); return true;
     case L'\r': PutText(out, "\\r"); return true;
     case L'\n': PutText(out, "\\n"); return true;
     }
-    return false;
-}
-
-static bool PutJsonEscape(Output* out, unsigned int unit)
-{
-    if (unit == L'"') {
-        PutText(out, "\\\"");
-        return true;
-    }
-    if (PutCellEscape(out, unit))
-        return true;
     if (unit < 0x20) {
         PutEscapedUnit(out, unit);
         return true;
     }
     return false;
+}
+
+// Text for people: only what would break a row's line or its tabs.
+static bool PutCellEscape(Output* out, unsigned int unit)
+{
+    return PutControlEscape(out, unit);
+}
+
+static bool PutJsonEscape(Output* out, unsigned int unit)
+{
+    if (unit == L'"' || unit == L'\\') {
+        PutChar(out, '\\');
+        PutChar(out, static_cast<char>(unit));
+        return true;
+    }
+    return PutControlEscape(out, unit);
 }
 
 // Walks UTF-16 text by code points. A surrogate without its partner (names

@@ -15,9 +15,10 @@ struct Output {
 
 void PutChar(Output* out, char c);
 void PutText(Output* out, const char* text);
-// `text` (UTF-16, up to its NUL) as UTF-8 with backslash, tab, CR and LF
-// written as \\, \t, \r and \n, so that a cell stays on its line and between
-// its tabs.
+// `text` (UTF-16, up to its NUL) as UTF-8 for people: as it is, but for
+// tab, CR and LF, written \t, \r and \n, other control characters and a
+// lone surrogate, written \uXXXX, so that a cell stays on its line and
+// between its tabs. A backslash is a backslash: JSON is the exact form.
 void PutCell(Output* out, const wchar_t* text);
 // `text` as a quoted JSON string.
 void PutJsonString(Output* out, const wchar_t* text);

@@ -1,4 +1,5 @@
 #include "print_deps.h"
+#include "words.h"
 #include "../loader/edge_index.h"
 
 struct DepsPrint {
@@ -66,6 +67,19 @@ static void TextLibrary(DepsPrint* d, int i, int depth)
     if (!library->needed)
         PutText(out, "\tdelay");
     PutChar(out, '\n');
+    // A file of its name that the search passed over, made for another machine.
+    for (int p = 0; p < d->closure->passedCount; ++p) {
+        const ClosurePassedOver* passed = &d->closure->passed[p];
+        if (passed->library != i)
+            continue;
+        for (int n = 0; n < depth; ++n)
+            PutText(out, "  ");
+        PutText(out, "passed over: ");
+        PutCell(out, passed->file.path);
+        PutText(out, ", made for ");
+        PutText(out, MachineWord(passed->file.machine));
+        PutChar(out, '\n');
+    }
     for (int m = 0; m < d->closure->missingCount; ++m) {
         const MissingFunction* missing = &d->closure->missing[m];
         if (missing->library != i)
@@ -196,6 +210,9 @@ static void JsonLibrary(DepsPrint* d, int i)
     Key(w, "path");
     StringValue(w, library->path[0] ? library->path : NULL);
     WordField(w, "found_by", FoundByWord(library->how));
+    Key(w, "system");
+    BoolValue(w, library->system);
+    WordField(w, "machine", library->path[0] ? MachineWord(library->machine) : NULL);
     NumberField(w, "depth", library->depth);
     Key(w, "delay");
     BoolValue(w, !library->needed);
@@ -206,6 +223,18 @@ static void JsonLibrary(DepsPrint* d, int i)
     Key(w, "forwarded_to");
     BeginArray(w, JSON_INLINE);
     ForEachOther(d, &d->targets, i, false, true, PutJsonName);
+    EndScope(w);
+    Key(w, "passed_over");
+    BeginArray(w, JSON_INLINE);
+    for (int p = 0; p < closure->passedCount; ++p) {
+        if (closure->passed[p].library != i)
+            continue;
+        BeginObject(w, JSON_INLINE);
+        Key(w, "path");
+        StringValue(w, closure->passed[p].file.path);
+        WordField(w, "machine", MachineWord(closure->passed[p].file.machine));
+        EndScope(w);
+    }
     EndScope(w);
     Key(w, "missing_functions");
     BeginArray(w, JSON_INLINE);

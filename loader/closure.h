@@ -20,6 +20,7 @@ struct ClosureLibrary {
     int depth;        // 0 for the root, 1 for what it imports
     int parent;       // the library through which it was first reached; -1 for the root
     bool needed;      // reached from the root without a delay-load import: needed at start
+    bool system;      // found where the system keeps its own (FoundInSystem); else the program's to ship
     WORD machine;
     // What this library's own start lacks, itself or anywhere below it: the
     // first missing library or missing function found (-1 for none), and the

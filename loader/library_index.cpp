@@ -121,6 +121,7 @@ int FindOrAdd(ClosureWalk* walk, const wchar_t* name, const Resolution* resoluti
     lstrcpynW(library->name, name, CLOSURE_NAME_UNITS);
     lstrcpyW(library->path, resolution->path);
     library->how = resolution->how;
+    library->system = library->path[0] && FoundInSystem(walk->facts, library->how, library->path);
     library->parent = from;
     library->depth = from >= 0 ? out->libraries[from].depth + 1 : 0;
     library->lacksLibrary = library->lacksFunction = library->lacksNeededBy = -1;

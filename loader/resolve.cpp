@@ -12,6 +12,38 @@ const char* FoundByWord(FoundBy how)
     return how >= FOUND_BY_API_SET && how <= NOT_FOUND ? WORDS[how] : "not-found";
 }
 
+// Whether `path` lies in `folder` itself (`deep`: or anywhere below it).
+static bool InFolderOf(const wchar_t* folder, const wchar_t* path, bool deep)
+{
+    int units = lstrlenW(folder);
+    if (units == 0 || !SameNameUnits(folder, units, path, units < lstrlenW(path) ? units : lstrlenW(path)))
+        return false;
+    if (path[units] != L'\\' && path[units] != L'/')
+        return false;
+    const wchar_t* rest = path + units + 1;
+    return deep || (!wcschr(rest, L'\\') && !wcschr(rest, L'/'));
+}
+
+bool FoundInSystem(const LoaderFacts* facts, FoundBy how, const wchar_t* path)
+{
+    switch (how) {
+    case FOUND_BY_API_SET:
+    case FOUND_BY_KNOWN_DLL:
+    case FOUND_BY_SYSTEM_FOLDER:
+    case FOUND_BY_WINDOWS_FOLDER:
+        return true;
+    case FOUND_BY_SIDE_BY_SIDE:
+        return InFolderOf(facts->winsxsFolder, path, true);
+    case FOUND_BY_ALREADY_LOADED:
+        // As the library it stands for was found: by where it lies.
+        return InFolderOf(facts->winsxsFolder, path, true) || InFolderOf(facts->systemFolder64, path, false) ||
+               InFolderOf(facts->systemFolder32, path, false) || InFolderOf(facts->system16Folder, path, false) ||
+               InFolderOf(facts->windowsFolder, path, false);
+    default:
+        return false;
+    }
+}
+
 const wchar_t* SystemFolderFor(const LoaderFacts* facts, WORD machine)
 {
     return machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_ARMNT ? facts->systemFolder32

@@ -78,5 +78,12 @@ struct Resolution {
 // no step finds a file of the importer's machine.
 bool ResolveLibrary(const LoaderFacts* facts, const Importer* importer, const wchar_t* name, Resolution* out);
 
+// Whether a library found by `how` at `path` is the system's, as the loader's
+// own facts decide (no list of names): found through an API set, KnownDLLs,
+// the system folders, the Windows folder, or an assembly of the system's
+// store (WinSxS). Everything else (the program's folder, the current folder,
+// PATH, added folders, a private assembly) is the program's to ship.
+bool FoundInSystem(const LoaderFacts* facts, FoundBy how, const wchar_t* path);
+
 // The system folder for images of `machine`: empty where there is none.
 const wchar_t* SystemFolderFor(const LoaderFacts* facts, WORD machine);

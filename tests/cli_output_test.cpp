@@ -21,8 +21,8 @@ TEST(CliOutput, CellsAndJsonStringsEscapeWhatWouldBreakThem)
         const char* cell;
         const char* json;
     } cases[] = {
-        { L"a\"b\\c", "a\"b\\\\c", "\"a\\\"b\\\\c\"" },
-        { L"\t\r\n\x01\x1f", "\\t\\r\\n\x01\x1f", "\"\\t\\r\\n\\u0001\\u001F\"" },
+        { L"C:\\windows\\a\"b", "C:\\windows\\a\"b", "\"C:\\\\windows\\\\a\\\"b\"" },
+        { L"\t\r\n\x01\x1f", "\\t\\r\\n\\u0001\\u001F", "\"\\t\\r\\n\\u0001\\u001F\"" },
         // Surrogates without their partner, a pair, and a character of three bytes.
         { L"x\xD800y\xDC00", "x\\uD800y\\uDC00", "\"x\\uD800y\\uDC00\"" },
         { L"\xDC00\xD800", "\\uDC00\\uD800", "\"\\uDC00\\uD800\"" },

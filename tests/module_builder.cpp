@@ -1,10 +1,12 @@
 #include "module_builder.h"
 #include "resource_builder.h"
 
-static const DWORD IMPORTS = 0x1000, DELAY = 0x2000, EXPORTS = 0x3000, TEXT = 0x4000, RESOURCES = 0x6000;
+static const DWORD IMPORTS = 0x1000, DELAY = 0x2000, EXPORTS = 0x3000, TEXT = 0x4000, RESOURCES = 0x6000,
+                   ENTRY = 0x8F00;
 
 std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportedLibrary>& imports,
-                              const std::vector<ExportedName>& exports, bool program, const std::string& manifest)
+                              const std::vector<ExportedName>& exports, bool program, const std::string& manifest,
+                              ULONGLONG imageBase)
 {
     const DWORD width = is64 ? 8 : 4;
     PeBuilder pe(is64);
@@ -82,6 +84,18 @@ std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportedLibrary>& imp
         dir.AddressOfNameOrdinals = ordinals;
         pe.Put(EXPORTS, &dir, sizeof dir);
         pe.SetDirectory(IMAGE_DIRECTORY_ENTRY_EXPORT, EXPORTS, strings - EXPORTS);
+    }
+    if (imageBase) {
+        pe.SetImageBase(imageBase);
+        pe.sections[0].header.Characteristics =
+            IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_MEM_READ | IMAGE_SCN_MEM_WRITE;
+        pe.SetSubsystem(IMAGE_SUBSYSTEM_WINDOWS_CUI);
+        (is64 ? pe.opt64.SizeOfImage : pe.opt32.SizeOfImage) = 0x1000 + 0x8000;   // the headers' page and the section
+        if (program) {
+            const BYTE returnZero[] = { 0x31, 0xC0, 0xC3 };   // xor eax, eax; ret
+            pe.Put(ENTRY, returnZero, sizeof returnZero);
+            (is64 ? pe.opt64.AddressOfEntryPoint : pe.opt32.AddressOfEntryPoint) = ENTRY;
+        }
     }
     if (!manifest.empty()) {
         std::vector<BYTE> bytes(manifest.begin(), manifest.end());

@@ -21,6 +21,10 @@ struct ExportedName {
 
 // A library (with `program`, a program) of PE32+ (AMD64) or PE32 (i386), with
 // `manifest` as its RT_MANIFEST resource (1 for a program, 2 for a library).
+// With an `imageBase`, the loader can load it there and run it: its one
+// section is code, a program's entry returns 0 at once, a library has no
+// entry. (Modules loaded together need bases of their own: they carry no
+// relocations.)
 std::vector<BYTE> BuildModule(bool is64, const std::vector<ImportedLibrary>& imports,
                               const std::vector<ExportedName>& exports, bool program = false,
-                              const std::string& manifest = "");
+                              const std::string& manifest = "", ULONGLONG imageBase = 0);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Opens real modules in modview (through its console companion, modview-cli,
 under Wine) and compares its lists row for row with what an independent
-parser, python3-pefile, says they must hold. The text output escapes
-backslash, tab, CR and LF inside cells, and a lone surrogate as \\uXXXX.
+parser, python3-pefile, says they must hold. The text output writes cells
+as they are but for tab, CR and LF (\\t, \\r, \\n), other control characters
+and a lone surrogate (\\uXXXX): the expected cells are written the same way.
 
 Then the typed fields of `modview-cli --json` that pefile also reads, over
 every Wine module: machine, characteristics, entry point, image base,
@@ -42,28 +43,25 @@ def dump(wine, tool, files):
     for line in out.stdout.decode('utf-8').split('\n'):
         if line.startswith('== '):
             current = {}
-            result[unescape(line[3:])] = current
+            result[line[3:]] = current
         elif line.startswith('-- '):
             rows = current.setdefault(VIEW_LISTS[line[3:]], [])
         elif line and rows is not None:
-            cells = [unescape(c) for c in line.split('\t')]
+            cells = line.split('\t')
             rows.append(tuple([int(cells[0])] + cells[1:]))
     return {f: result.get(winepath(f), {}) for f in files}
 
 
-def unescape(cell):
-    """Undoes the escapes of backslash, tab, CR, LF and lone surrogates."""
-    out, i = [], 0
-    while i < len(cell):
-        if cell.startswith('\\u', i) and len(cell) >= i + 6:
-            out.append(chr(int(cell[i + 2:i + 6], 16)))
-            i += 6
-        elif cell[i] == '\\' and i + 1 < len(cell):
-            out.append({'t': '\t', 'r': '\r', 'n': '\n'}.get(cell[i + 1], cell[i + 1]))
-            i += 2
+def escape(cell):
+    """A cell as the text output writes it."""
+    out = []
+    for c in cell:
+        if c in '\t\r\n':
+            out.append({'\t': '\\t', '\r': '\\r', '\n': '\\n'}[c])
+        elif ord(c) < 0x20 or 0xD800 <= ord(c) <= 0xDFFF:
+            out.append('\\u%04X' % ord(c))
         else:
-            out.append(cell[i])
-            i += 1
+            out.append(c)
     return ''.join(out)
 
 
@@ -165,7 +163,8 @@ def main():
                 print('SKIP %s: %s not found' % (checker.__name__, name))
                 continue
             pe = pefile.PE(path)
-            expected = checker.expected_rows(pe, path)
+            expected = [tuple([row[0]] + [escape(c) if isinstance(c, str) else c for c in row[1:]])
+                        for row in checker.expected_rows(pe, path)]
             actual = lists[path].get(checker.LIST_ID, [])
             compare = getattr(checker, 'compare', default_compare)
             diffs = compare(actual, expected)
