@@ -138,9 +138,14 @@ ByteSpan FindResourceData(const ImageView* view, DWORD type, DWORD name)
         || !ReadResourceEntry(&walk, languages, 0, &language)
         || !ReadResourceDataEntry(&walk, language.OffsetToData, &data))
         return none;
-    const BYTE* bytes = RvaToPointer(view, data.OffsetToData);
+    return ResourceDataSpan(view, &data);
+}
+
+ByteSpan ResourceDataSpan(const ImageView* view, const IMAGE_RESOURCE_DATA_ENTRY* data)
+{
+    const BYTE* bytes = RvaToPointer(view, data->OffsetToData);
     DWORD inFile = BytesLeft(view, bytes);
-    ByteSpan found = { inFile ? bytes : NULL, data.Size < inFile ? data.Size : inFile };
+    ByteSpan found = { inFile ? bytes : NULL, data->Size < inFile ? data->Size : inFile };
     return found;
 }
 

@@ -66,6 +66,10 @@ void WalkResourceLanguages(ResourceWalk* walk, DWORD type, bool idsOnly,
 // Size cut to the end of the file; an empty span when there is none.
 ByteSpan FindResourceData(const ImageView* view, DWORD type, DWORD name);
 
+// The bytes a data entry names (its OffsetToData an RVA), its Size cut to the
+// end of the file; an empty span when they do not lie inside.
+ByteSpan ResourceDataSpan(const ImageView* view, const IMAGE_RESOURCE_DATA_ENTRY* data);
+
 // The data entry at `offsetToData` (used unchanged); false when it does not
 // lie wholly inside the file.
 bool ReadResourceDataEntry(const ResourceWalk* walk, DWORD offsetToData, IMAGE_RESOURCE_DATA_ENTRY* data);
