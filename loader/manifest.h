@@ -25,6 +25,25 @@ const int MAX_ASSEMBLIES = 16;
 // `room`); returns how many were found.
 int ReadManifestDependencies(const ByteSpan* text, AssemblyRef* out, int room);
 
+// What a manifest asks of the system beside its assemblies, each as the
+// manifest writes it (ASCII, cut to fit); empty when it does not say.
+const int MAX_SUPPORTED_OS = 16;
+struct ManifestFacts {
+    char executionLevel[32];   // requestedExecutionLevel's level: "asInvoker", "requireAdministrator", ...
+    char uiAccess[8];
+    char dpiAware[32];         // "true", "true/pm", "per monitor", ...
+    char dpiAwareness[64];     // "PerMonitorV2, PerMonitor", ...
+    char longPathAware[8];
+    char activeCodePage[32];   // "UTF-8", ...
+    int supportedOsCount;
+    char supportedOs[MAX_SUPPORTED_OS][40];   // compatibility's supportedOS Ids: "{8e0f7a12-...}"
+    int dependencyCount;
+    AssemblyRef dependencies[MAX_ASSEMBLIES];
+};
+
+// Reads `text` as ReadManifestDependencies does; the first of each element counts.
+void ReadManifestFacts(const ByteSpan* text, ManifestFacts* out);
+
 // The folder in the store `winsxs` that holds `assembly` for an image of
 // `machine`, into `folder` (MAX_PATH units): the store's folders are named
 // "ARCH_NAME_TOKEN_VERSION_LANGUAGE_HASH". Architecture "*" stands for the
