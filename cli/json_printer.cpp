@@ -53,8 +53,8 @@ static void End(Printer* p)
 
 const PrinterForm JSON_FORM = { BeginFile, Failure, EndFile, End };
 
-bool PrintJsonViews(Printer* p, const wchar_t* file, const ImageView* view, const Choice* choice,
-                    const Closure* closure, int* notFound)
+bool PrintJsonViews(Printer* p, const wchar_t* file, const wchar_t* fullPath, const ImageView* view,
+                    const Choice* choice, const Closure* closure, int* notFound)
 {
     bool whole = true;
     p->form->beginFile(p, file);
@@ -74,6 +74,7 @@ bool PrintJsonViews(Printer* p, const wchar_t* file, const ImageView* view, cons
         case VIEW_COUNT: break;
         }
     }
+    PrintReports(p, fullPath, view, choice);
     p->form->endFile(p);
     return whole;
 }

@@ -143,15 +143,18 @@ void AnsiValue(JsonWriter* w, const BYTE* text, DWORD length)
     StringValue(w, wide);
 }
 
-void EnumValue(JsonWriter* w, DWORD value, const Word* words, int count)
+const char* WordOf(DWORD value, const Word* words, int count)
 {
     for (int i = 0; i < count; ++i) {
-        if (words[i].value == value) {
-            WordValue(w, words[i].word);
-            return;
-        }
+        if (words[i].value == value)
+            return words[i].word;
     }
-    WordValue(w, "unknown");
+    return "unknown";
+}
+
+void EnumValue(JsonWriter* w, DWORD value, const Word* words, int count)
+{
+    WordValue(w, WordOf(value, words, count));
 }
 
 void FlagsValue(JsonWriter* w, DWORD value, const Word* words, int count)

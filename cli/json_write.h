@@ -62,6 +62,8 @@ void StringValue(JsonWriter* w, const wchar_t* text);
 // are read: no code page needs more than four bytes for one unit.
 const int ANSI_UNITS = 4096;
 void AnsiValue(JsonWriter* w, const BYTE* text, DWORD length);
+// The word of `value` in `words`, or "unknown".
+const char* WordOf(DWORD value, const Word* words, int count);
 // The word of `value`, or "unknown".
 void EnumValue(JsonWriter* w, DWORD value, const Word* words, int count);
 // The words of the bits set in `value`, as an array; bits without a word are

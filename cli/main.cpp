@@ -11,6 +11,7 @@
 #include "options.h"
 #include "print_deps.h"
 #include "print_views.h"
+#include "require.h"
 #include "image/image_file.h"
 #include "host/process.h"
 #include "host/system_facts.h"
@@ -22,6 +23,7 @@ enum ExitCode {
     EXIT_NOT_FOUND = 3,   // with --resolve, a library was not found; with --deps and
                           // --bundle, a library or function needed at start
     EXIT_KEPT = 4,        // with --copy-to, a different file was kept (or a copy failed)
+    EXIT_UNMET = 5,       // with --require, a file lacks a required mitigation
 };
 
 // What the whole run shares.
@@ -33,6 +35,7 @@ struct Run {
     FileBuffer buffer;   // files read whole
     BundleRun bundle;
     int notFound;   // libraries not found (--resolve), files missing something at start (--deps)
+    int unmet;      // files that lack a required mitigation (--require)
 };
 
 // Maps the image at `path`, or reads it whole into the run's buffer when
@@ -99,7 +102,10 @@ static const wchar_t* PrintViews(Run* run, const wchar_t* file, const wchar_t* f
     RowTable tables[VIEW_COUNT];
     for (int v = 0; v < VIEW_COUNT; ++v)
         InitRowTable(&tables[v], VIEW_COLUMNS[v]);
-    const wchar_t* why = options->json ? NULL : ReadViews(view, run->resources, tables);
+    bool anyView = false;
+    for (int v = 0; v < VIEW_COUNT; ++v)
+        anyView = anyView || options->choice.shown[v];
+    const wchar_t* why = options->json || !anyView ? NULL : ReadViews(view, run->resources, tables);
     Closure closure = {};
     bool walked = false;
     if (!why && options->choice.resolve) {
@@ -110,10 +116,12 @@ static const wchar_t* PrintViews(Run* run, const wchar_t* file, const wchar_t* f
     if (why) {
         run->printer.form->failure(&run->printer, file, why);
     } else if (!options->json) {
-        PrintTextViews(&run->printer, file, tables, &options->choice, walked ? &closure : NULL, &run->notFound);
+        PrintTextViews(&run->printer, file, fullPath, view, tables, &options->choice, walked ? &closure : NULL,
+                       &run->notFound);
     } else {
         BuildSectionIndex(view);
-        if (!PrintJsonViews(&run->printer, file, view, &options->choice, walked ? &closure : NULL, &run->notFound))
+        if (!PrintJsonViews(&run->printer, file, fullPath, view, &options->choice, walked ? &closure : NULL,
+                            &run->notFound))
             why = L"out of memory";
         FreeSectionIndex(view);
     }
@@ -134,8 +142,13 @@ static bool PrintFile(Run* run, const NamedFile* named)
     if (why) {
         run->printer.form->failure(&run->printer, file, why);
     } else {
-        why = run->options->mode == MODE_VIEWS ? PrintViews(run, file, named->full, &view)
-                                               : PrintClosure(run, file, named->full);
+        Mode mode = run->options->mode;
+        if (mode == MODE_VIEWS)
+            why = PrintViews(run, file, named->full, &view);
+        else if (mode == MODE_REQUIRE)
+            run->unmet += PrintRequirements(&run->printer, file, &view, run->options->required) ? 0 : 1;
+        else
+            why = PrintClosure(run, file, named->full);
         UnmapImageFile(&image);
     }
     if (why)
@@ -197,5 +210,7 @@ int wmain(int argc, wchar_t** argv)
         status = EXIT_NOT_FOUND;
     if (status == EXIT_SHOWN && kept)
         status = EXIT_KEPT;
+    if (status == EXIT_SHOWN && run.unmet > 0)
+        status = EXIT_UNMET;
     return status;
 }

@@ -5,13 +5,16 @@ const char USAGE[] =
     "Usage: modview-cli [--json] [--resolve] [--view NAME[,NAME...]] FILE...\n"
     "       modview-cli --deps [--missing] [--json] [--path DIR]... FILE...\n"
     "       modview-cli --bundle [--copy-to DIR [--overwrite]] [--json] [--path DIR]... FILE...\n"
+    "       modview-cli --require WORD[,WORD...] [--json] FILE...\n"
     "Prints what modview shows of each PE file (EXE, DLL, CPL, SCR, MUI, OCX), as UTF-8;\n"
     "with --deps, the libraries the Windows loader would load for it; with --bundle,\n"
     "those of them that are not the system's, which must be shipped with it.\n"
     "A FILE with * or ? in its last part stands for every file that matches.\n"
     "\n"
     "  --view NAMES  only these views, separated by commas: imports, delay-imports,\n"
-    "                exports, sections, summary, version, strings (default: all)\n"
+    "                exports, sections, summary, version, strings (default: these\n"
+    "                seven), and the companion's own: debug, load-config (with TLS),\n"
+    "                hardening, signature, clr, manifest\n"
     "  --json        one JSON document of data, the same in every language:\n"
     "                {\"format\": 1, \"files\": [an object per file]}\n"
     "                (default: text, a line per row, cells separated by tabs)\n"
@@ -30,39 +33,67 @@ const char USAGE[] =
     "  --overwrite   with --copy-to, replace such a file instead\n"
     "  --path DIR    with --deps, --bundle and --resolve, search DIR too, after the system's\n"
     "                folders and PATH (may be repeated)\n"
+    "  --require WORDS  the mitigations each file must be built with, by the hardening\n"
+    "                view's words: dynamic-base, high-entropy-va, nx-compat,\n"
+    "                force-integrity, cfg, safe-seh, gs, cet-compat, appcontainer,\n"
+    "                no-isolation, signed, checksum; prints a line per file and\n"
+    "                requirement not met, FILE, WORD, \"no\" and why, tab-separated\n"
+    "                (one that does not apply to a file counts as met)\n"
     "  --help        this text\n"
     "\n"
     "Exit status: 0 every file was shown; 1 a file could not be opened or is not a\n"
     "PE image (or a pattern matched nothing, or a folder was named); 2 bad usage; 3 with\n"
     "--resolve, a library was not found; with --deps and --bundle, a library or function\n"
     "needed at start is missing (delay-loaded ones do not count); 4 with --copy-to, a\n"
-    "different file of a library's name was kept in DIR (or a copy failed).\n";
+    "different file of a library's name was kept in DIR (or a copy failed); 5 with\n"
+    "--require, a file lacks a required mitigation. 1 and 2 come before the others.\n";
 
-// Marks the views named in a comma-separated list; false on an unknown name.
-static bool ChooseViews(const wchar_t* names, bool* shown)
+// Calls `take` with each name of a comma-separated list; false (said on
+// standard error) at the first name it does not know.
+static bool TakeNames(const wchar_t* names, const wchar_t* unknown, bool (*take)(void* context, const char* name),
+                      void* context)
 {
-    wchar_t name[32];
     for (const wchar_t* start = names;; ++start) {
         const wchar_t* end = start;
         while (*end && *end != L',')
             ++end;
         int units = static_cast<int>(end - start);
-        lstrcpynW(name, start, units < 32 ? units + 1 : 32);
-        bool known = false;
-        for (int v = 0; v < VIEW_COUNT && units < 32; ++v) {
-            wchar_t option[32];
-            MultiByteToWideChar(CP_ACP, 0, VIEW_FORMATS[v].option, -1, option, 32);
-            if (lstrcmpW(name, option) == 0)
-                shown[v] = known = true;
-        }
-        if (!known) {
-            Complain(name, L"unknown view");
+        wchar_t wide[32];
+        char name[32];
+        lstrcpynW(wide, start, units < 32 ? units + 1 : 32);
+        bool fits = units < 32 && WideCharToMultiByte(CP_UTF8, 0, wide, -1, name, sizeof name, NULL, NULL) > 0;
+        if (!fits || !take(context, name)) {
+            Complain(wide, unknown);
             return false;
         }
         if (!*end)
             return true;
         start = end;
     }
+}
+
+static bool TakeView(void* context, const char* name)
+{
+    Choice* chosen = static_cast<Choice*>(context);
+    for (int v = 0; v < VIEW_COUNT; ++v) {
+        if (lstrcmpA(name, VIEW_FORMATS[v].option) == 0)
+            return chosen->shown[v] = true;
+    }
+    for (int v = 0; v < REPORT_COUNT; ++v) {
+        if (lstrcmpA(name, REPORT_FORMATS[v].option) == 0)
+            return chosen->reports[v] = true;
+    }
+    return false;
+}
+
+static bool TakeRequirement(void* context, const char* name)
+{
+    bool* required = static_cast<bool*>(context);
+    for (int m = 0; m < MITIGATION_COUNT; ++m) {
+        if (lstrcmpA(name, MITIGATION_WORDS[m]) == 0)
+            return required[m] = true;
+    }
+    return false;
 }
 
 // Appends a folder, made a full path, to the --path list.
@@ -89,7 +120,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
     if (!options->fileArgs || !options->added)
         return false;
     bool someView = false, filesOnly = false;
-    bool chosen[VIEW_COUNT] = {};
+    Choice chosen = {};
     for (int i = 1; i < argc; ++i) {
         const wchar_t* a = argv[i];
         if (filesOnly || a[0] != L'-') {
@@ -133,7 +164,15 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
                 return false;
             }
             someView = true;
-            if (!ChooseViews(argv[++i], chosen))
+            if (!TakeNames(argv[++i], L"unknown view", TakeView, &chosen))
+                return false;
+        } else if (lstrcmpW(a, L"--require") == 0) {
+            if (i + 1 == argc) {
+                Complain(a, L"names no mitigation");
+                return false;
+            }
+            options->mode = MODE_REQUIRE;
+            if (!TakeNames(argv[++i], L"unknown mitigation", TakeRequirement, options->required))
                 return false;
         } else {
             Complain(a, L"unknown option");
@@ -141,7 +180,12 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
         }
     }
     for (int v = 0; v < VIEW_COUNT; ++v)
-        options->choice.shown[v] = !someView || chosen[v];
+        options->choice.shown[v] = !someView || chosen.shown[v];
+    CopyMemory(options->choice.reports, chosen.reports, sizeof chosen.reports);
+    if (options->mode == MODE_REQUIRE && (someView || options->choice.resolve)) {
+        fputs("modview-cli: --require goes without --view and --resolve\n", stderr);
+        return false;
+    }
     if ((options->copyTo[0] || options->overwrite) && options->mode != MODE_BUNDLE) {
         fputs("modview-cli: --copy-to and --overwrite go with --bundle\n", stderr);
         return false;

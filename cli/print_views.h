@@ -8,6 +8,7 @@
 #include "loader/closure.h"
 #include "json_write.h"
 #include "output.h"
+#include "report_views.h"
 #include "view_formats.h"
 
 struct Printer;
@@ -35,6 +36,7 @@ struct Printer {
 // What is printed of each file.
 struct Choice {
     bool shown[VIEW_COUNT];
+    bool reports[REPORT_COUNT];   // the companion's own views
     bool resolve;   // add where a double-click would lead for each imported library
 };
 
@@ -43,12 +45,16 @@ struct Choice {
 // counted in `notFound`.
 const wchar_t* ResolvedPath(const Closure* closure, const wchar_t* name, int* notFound);
 
-// The views of a file, named `file` on the command line, as text from
-// `tables` (by ViewId). With a `closure`, each library's row ends in where it leads.
-void PrintTextViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
-                    const Closure* closure, int* notFound);
+// The views of a file, named `file` on the command line and at `fullPath`,
+// as text from `tables` (by ViewId), the companion's own from `view`. With a
+// `closure`, each library's row ends in where it leads.
+void PrintTextViews(Printer* p, const wchar_t* file, const wchar_t* fullPath, const ImageView* view,
+                    const RowTable tables[VIEW_COUNT], const Choice* choice, const Closure* closure, int* notFound);
 
 // The views of a file as JSON, read from `view` (its section index built).
 // False when a view could not be read whole (out of memory).
-bool PrintJsonViews(Printer* p, const wchar_t* file, const ImageView* view, const Choice* choice,
-                    const Closure* closure, int* notFound);
+bool PrintJsonViews(Printer* p, const wchar_t* file, const wchar_t* fullPath, const ImageView* view,
+                    const Choice* choice, const Closure* closure, int* notFound);
+
+// The companion's own views that `choice` names, in the printer's form.
+void PrintReports(Printer* p, const wchar_t* fullPath, const ImageView* view, const Choice* choice);

@@ -17,8 +17,8 @@ static void Nothing(Printer*) {}
 
 const PrinterForm TEXT_FORM = { BeginFile, Failure, Nothing, Nothing };
 
-void PrintTextViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_COUNT], const Choice* choice,
-                    const Closure* closure, int* notFound)
+void PrintTextViews(Printer* p, const wchar_t* file, const wchar_t* fullPath, const ImageView* view,
+                    const RowTable tables[VIEW_COUNT], const Choice* choice, const Closure* closure, int* notFound)
 {
     p->form->beginFile(p, file);
     for (int v = 0; v < VIEW_COUNT; ++v) {
@@ -44,5 +44,6 @@ void PrintTextViews(Printer* p, const wchar_t* file, const RowTable tables[VIEW_
             PutChar(p->out, '\n');
         }
     }
+    PrintReports(p, fullPath, view, choice);
     p->form->endFile(p);
 }

@@ -10,9 +10,5 @@ const int MACHINE_COUNT = sizeof MACHINES / sizeof MACHINES[0];
 
 const char* MachineWord(WORD machine)
 {
-    for (int i = 0; i < MACHINE_COUNT; ++i) {
-        if (MACHINES[i].value == machine)
-            return MACHINES[i].word;
-    }
-    return "unknown";
+    return WordOf(machine, MACHINES, MACHINE_COUNT);
 }
