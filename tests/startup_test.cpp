@@ -372,7 +372,8 @@ TEST(Startup, ExecutablesImportOnlySystemLibrariesAndComctl32ByOrdinal17AndAreHa
 
         const wchar_t* const system[] = { L"kernel32.dll", L"user32.dll", L"gdi32.dll", L"comdlg32.dll",
                                           L"shell32.dll", L"shlwapi.dll", L"comctl32.dll", L"msvcrt.dll",
-                                          L"advapi32.dll" };   // the stack cookie's random seed
+                                          L"advapi32.dll",    // the stack cookie's random seed
+                                          L"crypt32.dll", L"bcrypt.dll", L"wintrust.dll" };   // the companion's signature view
         std::wstring library;
         std::vector<std::wstring> fromComctl32;
         for (const ListRow& row : rows) {
