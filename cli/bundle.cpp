@@ -1,4 +1,5 @@
 #include "bundle.h"
+#include "print_deps.h"
 #include "words.h"
 #include "image/grow.h"
 #include "loader/edge_index.h"
@@ -105,13 +106,7 @@ static void JsonMissing(JsonWriter* w, const Closure* closure, const EdgeIndex* 
         BeginObject(w, JSON_INLINE);
         Key(w, "library");
         StringValue(w, closure->libraries[missing->library].name);
-        Key(w, "function");
-        StringValue(w, missing->byOrdinal ? NULL : missing->name);
-        Key(w, "ordinal");
-        if (missing->byOrdinal)
-            NumberValue(w, missing->ordinal);
-        else
-            NullValue(w);
+        JsonMissingName(w, "function", missing);
         Key(w, "needed_by");
         BeginArray(w, JSON_INLINE);
         StringValue(w, closure->libraries[missing->importer].name);

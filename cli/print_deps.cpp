@@ -182,16 +182,21 @@ static bool HasMissing(const Closure* closure, int i)
     return false;
 }
 
-static void JsonMissingFunction(JsonWriter* w, const Closure* closure, const MissingFunction* missing)
+void JsonMissingName(JsonWriter* w, const char* nameKey, const MissingFunction* missing)
 {
-    BeginObject(w, JSON_INLINE);
-    Key(w, "name");
+    Key(w, nameKey);
     StringValue(w, missing->byOrdinal ? NULL : missing->name);
     Key(w, "ordinal");
     if (missing->byOrdinal)
         NumberValue(w, missing->ordinal);
     else
         NullValue(w);
+}
+
+static void JsonMissingFunction(JsonWriter* w, const Closure* closure, const MissingFunction* missing)
+{
+    BeginObject(w, JSON_INLINE);
+    JsonMissingName(w, "name", missing);
     Key(w, "imported_by");
     StringValue(w, closure->libraries[missing->importer].name);
     Key(w, "delay");

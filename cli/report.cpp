@@ -68,17 +68,23 @@ static void AfterText(Report* r)
         PutChar(r->out, '\n');
 }
 
+// The JSON writer with the key written, or null in the text form.
+static JsonWriter* JsonAt(Report* r, const char* key)
+{
+    if (r->json && key)
+        Key(r->json, key);
+    return r->json;
+}
+
 static void Begin(Report* r, const char* key, bool list, bool row, JsonLayout layout)
 {
     ReportLevel* top = Top(r);
     bool inRow = top && top->row;
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
+    if (JsonWriter* w = JsonAt(r, key)) {
         if (list)
-            BeginArray(r->json, layout);
+            BeginArray(w, layout);
         else
-            BeginObject(r->json, inRow ? JSON_INLINE : layout);
+            BeginObject(w, inRow ? JSON_INLINE : layout);
     } else {
         CloseLine(r);
     }
@@ -120,10 +126,8 @@ void ReportEnd(Report* r)
 
 void ReportNumber(Report* r, const char* key, ULONGLONG value)
 {
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
-        NumberValue(r->json, value);
+    if (JsonWriter* w = JsonAt(r, key)) {
+        NumberValue(w, value);
         return;
     }
     BeforeText(r, key);
@@ -154,10 +158,8 @@ void ReportHex(Report* r, const char* key, ULONGLONG value)
 // A word or a null, in either form.
 static void PutWord(Report* r, const char* key, const char* word)
 {
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
-        WordValue(r->json, word);
+    if (JsonWriter* w = JsonAt(r, key)) {
+        WordValue(w, word);
         return;
     }
     BeforeText(r, key);
@@ -174,10 +176,8 @@ void ReportNull(Report* r, const char* key)
 
 void ReportBool(Report* r, const char* key, bool value)
 {
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
-        BoolValue(r->json, value);
+    if (JsonWriter* w = JsonAt(r, key)) {
+        BoolValue(w, value);
         return;
     }
     PutWord(r, key, value ? "true" : "false");
@@ -190,10 +190,8 @@ void ReportWord(Report* r, const char* key, const char* word)
 
 void ReportText(Report* r, const char* key, const wchar_t* text)
 {
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
-        StringValue(r->json, text);
+    if (JsonWriter* w = JsonAt(r, key)) {
+        StringValue(w, text);
         return;
     }
     BeforeText(r, key);
@@ -227,10 +225,8 @@ void ReportEnum(Report* r, const char* key, DWORD value, const Word* words, int 
 
 void ReportFlags(Report* r, const char* key, DWORD value, const Word* words, int count)
 {
-    if (r->json) {
-        if (key)
-            Key(r->json, key);
-        FlagsValue(r->json, value, words, count);
+    if (JsonWriter* w = JsonAt(r, key)) {
+        FlagsValue(w, value, words, count);
         return;
     }
     BeforeText(r, key);

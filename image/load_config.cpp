@@ -87,32 +87,28 @@ bool LoadConfigValue(const LoadConfig* config, int id, ULONGLONG* value)
     return true;
 }
 
+// IMAGE_TLS_DIRECTORY32 and 64 differ only in the width of their addresses.
+template <class Directory>
+static bool ReadTls(const ImageView* view, DWORD rva, TlsDirectory* out)
+{
+    Directory tls;
+    const BYTE* at = RvaToSpan(view, rva, sizeof tls);
+    if (!at)
+        return false;
+    memcpy(&tls, at, sizeof tls);
+    TlsDirectory read = { tls.StartAddressOfRawData, tls.EndAddressOfRawData, tls.AddressOfIndex,
+                          tls.AddressOfCallBacks, tls.SizeOfZeroFill, tls.Characteristics };
+    *out = read;
+    return true;
+}
+
 bool ReadTlsDirectory(const ImageView* view, TlsDirectory* out)
 {
     ZeroMemory(out, sizeof *out);
     DWORD rva = DataDirectoryRva(view, IMAGE_DIRECTORY_ENTRY_TLS);
     if (rva == 0)
         return false;
-    if (view->is64) {
-        IMAGE_TLS_DIRECTORY64 tls;
-        const BYTE* at = RvaToSpan(view, rva, sizeof tls);
-        if (!at)
-            return false;
-        memcpy(&tls, at, sizeof tls);
-        TlsDirectory read = { tls.StartAddressOfRawData, tls.EndAddressOfRawData, tls.AddressOfIndex,
-                              tls.AddressOfCallBacks, tls.SizeOfZeroFill, tls.Characteristics };
-        *out = read;
-    } else {
-        IMAGE_TLS_DIRECTORY32 tls;
-        const BYTE* at = RvaToSpan(view, rva, sizeof tls);
-        if (!at)
-            return false;
-        memcpy(&tls, at, sizeof tls);
-        TlsDirectory read = { tls.StartAddressOfRawData, tls.EndAddressOfRawData, tls.AddressOfIndex,
-                              tls.AddressOfCallBacks, tls.SizeOfZeroFill, tls.Characteristics };
-        *out = read;
-    }
-    return true;
+    return view->is64 ? ReadTls<IMAGE_TLS_DIRECTORY64>(view, rva, out) : ReadTls<IMAGE_TLS_DIRECTORY32>(view, rva, out);
 }
 
 void WalkTlsCallbacks(const ImageView* view, const TlsDirectory* tls, bool (*each)(void* context, ULONGLONG rva),
