@@ -1,6 +1,6 @@
 // fuzz_views: mutates PE files and runs all seven views on each mutant against
-// real list controls, then the export lookups of the dependency walk and the
-// manifest reader on the same bytes, with the mutant placed so that a read
+// real list controls, then the export lookups of the dependency walk, the
+// manifest readers and the release-check readers on the same bytes, with the mutant placed so that a read
 // one byte before or after it faults at once.
 //
 //   fuzz_views [--iterations N] [--seed S] [--out DIR] [--max-seed-size BYTES]
@@ -22,7 +22,12 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include "image/authenticode.h"
+#include "image/clr_header.h"
+#include "image/debug_dir.h"
 #include "image/export_lookup.h"
+#include "image/hardening.h"
+#include "image/load_config.h"
 #include "image/image_view.h"
 #include "loader/manifest.h"
 #include "shell/open_image.h"
@@ -508,6 +513,57 @@ static void LookUpExports(const BYTE* base, DWORD size)
         FindExportByOrdinal(&view, ordinal, &target);
 }
 
+// Reads what a release check reads: the debug directory, the load
+// configuration and TLS callbacks, the .NET header, the certificate table
+// with its signature and digest, and the mitigations' verdicts.
+static bool CountDebugEntry(void* context, const DebugEntry* entry)
+{
+    *static_cast<DWORD*>(context) += entry->entry.SizeOfData;
+    return true;
+}
+
+static bool CountCallback(void* context, ULONGLONG rva)
+{
+    *static_cast<ULONGLONG*>(context) += rva;
+    return ++*(static_cast<ULONGLONG*>(context) + 1) < 1024;
+}
+
+static bool DecodeCertificate(void* context, const CertificateEntry* entry)
+{
+    if (entry->type == CERTIFICATE_PKCS_SIGNED_DATA) {
+        Authenticode signature;
+        ReadAuthenticode(static_cast<const ImageView*>(context), &entry->data, &signature);
+    }
+    return true;
+}
+
+static void ReadReleaseFacts(const BYTE* base, DWORD size)
+{
+    ImageView view;
+    if (!InitImageView(&view, base, size))
+        return;
+    DWORD debugBytes = 0;
+    WalkDebugEntries(&view, CountDebugEntry, &debugBytes);
+    LoadConfig config;
+    if (ReadLoadConfig(&view, &config)) {
+        ULONGLONG value;
+        for (int id = 0; id < LOAD_CONFIG_FIELD_COUNT; ++id)
+            LoadConfigValue(&config, id, &value);
+    }
+    TlsDirectory tls;
+    if (ReadTlsDirectory(&view, &tls)) {
+        ULONGLONG callbacks[2] = { 0, 0 };
+        WalkTlsCallbacks(&view, &tls, CountCallback, callbacks);
+    }
+    ClrHeader clr;
+    ReadClrHeader(&view, &clr);
+    CertificateTable table;
+    if (ReadCertificateTable(&view, &table))
+        WalkCertificates(&table, DecodeCertificate, &view);
+    Mitigation verdicts[MITIGATION_COUNT];
+    AssessHardening(&view, verdicts);
+}
+
 // Shows the current input at one placement and empties the lists again; true
 // when it was a PE image. Reports it when it spent long in the list controls.
 static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placement, bool atEnd, long* slow)
@@ -524,6 +580,9 @@ static bool RunPlacement(HWND dialog, HMODULE resources, const Placement& placem
     AssemblyRef assemblies[MAX_ASSEMBLIES];
     ByteSpan text = { base, size };
     ReadManifestDependencies(&text, assemblies, MAX_ASSEMBLIES);
+    ManifestFacts facts;
+    ReadManifestFacts(&text, &facts);
+    ReadReleaseFacts(base, size);
     // Emptied here, so that the time Wine's control takes to delete
     // many rows counts for the input that made them.
     EmptyLists(dialog);
