@@ -110,6 +110,18 @@ static void AddFolder(Options* options, const wchar_t* folder)
     options->added[used + units + 1] = L'\0';
 }
 
+// The modes exclude each other: a gate that silently became a listing would
+// pass every build.
+static bool SetMode(Options* options, Mode mode)
+{
+    if (options->mode != MODE_VIEWS && options->mode != mode) {
+        fputs("modview-cli: --deps (--missing), --bundle and --require go one at a time\n", stderr);
+        return false;
+    }
+    options->mode = mode;
+    return true;
+}
+
 bool ParseOptions(int argc, wchar_t** argv, Options* options)
 {
     ZeroMemory(options, sizeof *options);
@@ -132,12 +144,15 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
         } else if (lstrcmpW(a, L"--resolve") == 0) {
             options->choice.resolve = true;
         } else if (lstrcmpW(a, L"--deps") == 0) {
-            options->mode = MODE_DEPS;
+            if (!SetMode(options, MODE_DEPS))
+                return false;
         } else if (lstrcmpW(a, L"--missing") == 0) {
-            options->mode = MODE_DEPS;
+            if (!SetMode(options, MODE_DEPS))
+                return false;
             options->onlyMissing = true;
         } else if (lstrcmpW(a, L"--bundle") == 0) {
-            options->mode = MODE_BUNDLE;
+            if (!SetMode(options, MODE_BUNDLE))
+                return false;
         } else if (lstrcmpW(a, L"--overwrite") == 0) {
             options->overwrite = true;
         } else if (lstrcmpW(a, L"--copy-to") == 0) {
@@ -171,8 +186,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
                 Complain(a, L"names no mitigation");
                 return false;
             }
-            options->mode = MODE_REQUIRE;
-            if (!TakeNames(argv[++i], L"unknown mitigation", TakeRequirement, options->required))
+            if (!SetMode(options, MODE_REQUIRE) || !TakeNames(argv[++i], L"unknown mitigation", TakeRequirement, options->required))
                 return false;
         } else {
             Complain(a, L"unknown option");

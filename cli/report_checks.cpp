@@ -58,6 +58,7 @@ namespace {
 struct SignatureWalk {
     Report* r;
     const ImageView* view;
+    FileDigests digests;
 };
 }
 
@@ -73,7 +74,7 @@ static bool PutCertificate(void* context, const CertificateEntry* entry)
     ReportEnum(r, "type", entry->type, WORDS(CERTIFICATE_TYPES));
     ReportNumber(r, "type_raw", entry->type);
     Authenticode signature;
-    if (entry->type == CERTIFICATE_PKCS_SIGNED_DATA && ReadAuthenticode(walk->view, &entry->data, &signature))
+    if (entry->type == CERTIFICATE_PKCS_SIGNED_DATA && ReadAuthenticode(walk->view, &entry->data, &walk->digests, &signature))
         PutAuthenticode(r, &signature);
     else
         ReportNull(r, "authenticode");
@@ -93,7 +94,7 @@ void PutSignatureReport(Report* r, const ImageView* view, const wchar_t* path)
     ReportNumber(r, "size", table.size);
     ReportBool(r, "inside_file", table.bytes.size == table.size);
     ReportList(r, "certificates", false);
-    SignatureWalk walk = { r, view };
+    SignatureWalk walk = { r, view, {} };
     WalkCertificates(&table, PutCertificate, &walk);
     ReportEnd(r);
     LONG status;

@@ -16,7 +16,7 @@ struct DigestKind {
     BYTE oidLength;
     BYTE oid[9];
 };
-static const DigestKind DIGESTS[] = {
+static const DigestKind DIGESTS[DIGEST_KIND_COUNT] = {
     { "md5", BCRYPT_MD5_ALGORITHM, 8, { 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05 } },
     { "sha1", BCRYPT_SHA1_ALGORITHM, 5, { 0x2B, 0x0E, 0x03, 0x02, 0x1A } },
     { "sha256", BCRYPT_SHA256_ALGORITHM, 9, { 0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01 } },
@@ -46,7 +46,8 @@ static void ReadIndirectData(ByteSpan content, Authenticode* out)
     DerElement e, data, info, algorithm, oid, digest;
     if (!DerNext(&content, &e))
         return;
-    if (e.tag == DER_CONTEXT_0 && !DerNext(&e.content, &e))
+    ByteSpan wrapped = e.content;   // not read and written through one element
+    if (e.tag == DER_CONTEXT_0 && !DerNext(&wrapped, &e))
         return;
     if (e.tag != DER_SEQUENCE || !DerNext(&e.content, &data) || !DerNext(&e.content, &info)
         || info.tag != DER_SEQUENCE || !DerNext(&info.content, &algorithm) || algorithm.tag != DER_SEQUENCE
@@ -69,9 +70,10 @@ static void ReadSigner(HCRYPTMSG message, Authenticode* out)
     if (!signer)
         return;
     CertNameToStrW(X509_ASN_ENCODING, &signer->Issuer, CERT_X500_NAME_STR, out->issuer, SIGNER_NAME_UNITS);
-    DWORD serialBytes = signer->SerialNumber.cbData < 64 ? signer->SerialNumber.cbData : 64;
-    for (DWORD i = 0; i < serialBytes; ++i)
-        wsprintfA(out->serial + 2 * i, "%02X", signer->SerialNumber.pbData[serialBytes - 1 - i]);
+    // Stored least significant byte first; the most significant 64 are kept.
+    const CRYPT_INTEGER_BLOB* serial = &signer->SerialNumber;
+    for (DWORD i = 0; i < serial->cbData && i < 64; ++i)
+        wsprintfA(out->serial + 2 * i, "%02X", serial->pbData[serial->cbData - 1 - i]);
     for (DWORD i = 0; i < signer->UnauthAttrs.cAttr; ++i) {
         const char* oid = signer->UnauthAttrs.rgAttr[i].pszObjId;
         if (oid && strcmp(oid, szOID_RSA_counterSign) == 0)
@@ -97,7 +99,7 @@ static void ReadSigner(HCRYPTMSG message, Authenticode* out)
     HeapFree(GetProcessHeap(), 0, signer);
 }
 
-bool ReadAuthenticode(const ImageView* view, const ByteSpan* data, Authenticode* out)
+bool ReadAuthenticode(const ImageView* view, const ByteSpan* data, FileDigests* digests, Authenticode* out)
 {
     ZeroMemory(out, sizeof *out);
     if (!data->base || data->size == 0)
@@ -126,11 +128,17 @@ bool ReadAuthenticode(const ImageView* view, const ByteSpan* data, Authenticode*
     if (type)
         HeapFree(GetProcessHeap(), 0, type);
     CryptMsgClose(message);
-    for (const DigestKind& kind : DIGESTS) {
-        if (out->decoded && out->digestAlgorithm == kind.word
-            && ComputeAuthenticodeDigest(view, kind.algorithm, out->fileDigest, &out->fileDigestSize))
-            out->digestMatches = out->fileDigestSize == out->signedDigestSize
-                                 && memcmp(out->fileDigest, out->signedDigest, out->fileDigestSize) == 0;
+    for (int k = 0; k < DIGEST_KIND_COUNT; ++k) {
+        if (!out->decoded || out->digestAlgorithm != DIGESTS[k].word)
+            continue;
+        if (!digests->tried[k]) {
+            digests->tried[k] = true;
+            ComputeAuthenticodeDigest(view, DIGESTS[k].algorithm, digests->bytes[k], &digests->size[k]);
+        }
+        out->fileDigestSize = digests->size[k];
+        memcpy(out->fileDigest, digests->bytes[k], digests->size[k]);
+        out->digestMatches = out->fileDigestSize != 0 && out->fileDigestSize == out->signedDigestSize
+                             && memcmp(out->fileDigest, out->signedDigest, out->fileDigestSize) == 0;
     }
     return out->decoded;
 }

@@ -28,4 +28,12 @@ struct Authenticode {
 
 // Decodes the PKCS#7 `data` of a certificate entry of `view` into `out`;
 // false when it is no Authenticode signature (out->decoded false).
-bool ReadAuthenticode(const ImageView* view, const ByteSpan* data, Authenticode* out);
+// The file's digests by algorithm, each computed once however many
+// signatures in its table name it. Zeroed by the caller before the first use.
+const int DIGEST_KIND_COUNT = 5;
+struct FileDigests {
+    bool tried[DIGEST_KIND_COUNT];
+    DWORD size[DIGEST_KIND_COUNT];   // 0 when the file could not be hashed
+    BYTE bytes[DIGEST_KIND_COUNT][MAX_DIGEST_BYTES];
+};
+bool ReadAuthenticode(const ImageView* view, const ByteSpan* data, FileDigests* digests, Authenticode* out);

@@ -15,15 +15,20 @@ static ByteSpan EntryData(const ImageView* view, const IMAGE_DEBUG_DIRECTORY* en
     return data;
 }
 
-// A path of 8-bit text at `offset` in the data, up to its NUL or the data's end.
+// A path of 8-bit text at `offset` in the data, up to its NUL, the data's end
+// or PDB_PATH_BYTES - 1: the search is bounded, as one file may hold many
+// entries over the same megabytes.
 static void ReadPath(const ByteSpan* data, DWORD offset, CodeViewInfo* out)
 {
     const BYTE* path = SpanAt(data, offset, 0);
-    DWORD length = StringLength(data, path);
-    out->pdbEnded = path && length < BytesLeft(data, path);
+    DWORD left = BytesLeft(data, path);
+    DWORD window = left < PDB_PATH_BYTES ? left : PDB_PATH_BYTES;
+    const void* nul = path ? memchr(path, 0, window) : NULL;
+    out->pdbEnded = nul != NULL;
+    DWORD length = nul ? static_cast<DWORD>(static_cast<const BYTE*>(nul) - path) : window;
     if (length >= PDB_PATH_BYTES)
         length = PDB_PATH_BYTES - 1;
-    if (path)
+    if (length)
         memcpy(out->pdb, path, length);
     out->pdb[length] = '\0';
 }

@@ -21,7 +21,7 @@ struct CodeViewInfo {
     DWORD signature;      // NB10: a time stamp
     DWORD age;
     char pdb[PDB_PATH_BYTES];   // as stored (8-bit), cut to fit; empty when absent
-    bool pdbEnded;        // a NUL ended the path inside the entry's data
+    bool pdbEnded;        // a NUL ended the path inside the entry's data and PDB_PATH_BYTES
 };
 
 struct DebugEntry {

@@ -99,8 +99,11 @@ static void ControlFlowGuard(const Facts* f, const Mitigation* dynamicBase, Miti
                static_cast<unsigned long>(f->loadConfig.declared));
     } else if (!(guard & GUARD_CF_INSTRUMENTED)) {
         Decide(m, VERDICT_NO, "GuardFlags 0x%08lX lacks CF_INSTRUMENTED (0x100)", static_cast<unsigned long>(guard));
-    } else if (table == 0 && !(guard & GUARD_CF_FUNCTION_TABLE_PRESENT)) {
-        Decide(m, VERDICT_NO, "GuardFlags 0x%08lX: instrumented, but no guard function table",
+    } else if (!(guard & GUARD_CF_FUNCTION_TABLE_PRESENT)) {
+        Decide(m, VERDICT_NO, "GuardFlags 0x%08lX: instrumented, but lacks CF_FUNCTION_TABLE_PRESENT (0x400)",
+               static_cast<unsigned long>(guard));
+    } else if (table == 0) {
+        Decide(m, VERDICT_NO, "GuardFlags 0x%08lX: instrumented, but GuardCFFunctionTable is 0",
                static_cast<unsigned long>(guard));
     } else if (dynamicBase->verdict != VERDICT_YES) {
         Decide(m, VERDICT_NO, "GuardFlags 0x%08lX: instrumented, but the image is not dynamic-base, "

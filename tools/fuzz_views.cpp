@@ -528,11 +528,17 @@ static bool CountCallback(void* context, ULONGLONG rva)
     return ++*(static_cast<ULONGLONG*>(context) + 1) < 1024;
 }
 
+struct CertificateWalk {
+    const ImageView* view;
+    FileDigests digests;
+};
+
 static bool DecodeCertificate(void* context, const CertificateEntry* entry)
 {
+    CertificateWalk* walk = static_cast<CertificateWalk*>(context);
     if (entry->type == CERTIFICATE_PKCS_SIGNED_DATA) {
         Authenticode signature;
-        ReadAuthenticode(static_cast<const ImageView*>(context), &entry->data, &signature);
+        ReadAuthenticode(walk->view, &entry->data, &walk->digests, &signature);
     }
     return true;
 }
@@ -558,8 +564,9 @@ static void ReadReleaseFacts(const BYTE* base, DWORD size)
     ClrHeader clr;
     ReadClrHeader(&view, &clr);
     CertificateTable table;
+    CertificateWalk walk = { &view, {} };
     if (ReadCertificateTable(&view, &table))
-        WalkCertificates(&table, DecodeCertificate, &view);
+        WalkCertificates(&table, DecodeCertificate, &walk);
     Mitigation verdicts[MITIGATION_COUNT];
     AssessHardening(&view, verdicts);
 }
