@@ -8,7 +8,9 @@ and a lone surrogate (\\uXXXX): the expected cells are written the same way.
 Then the typed fields of `modview-cli --json` that pefile also reads, over
 every Wine module: machine, characteristics, entry point, image base,
 checksum (stored, and computed against pefile's), each section's raw fields,
-and each export's address and forwarder.
+and each export's address and forwarder; and the release-check views' fields
+(release_fields.py) over those modules, the linked ones and the build's own
+programs.
 
 Each expect_<view>.py beside this script provides LIST_ID, MODULES (file names
 under the Wine module folder), and expected_rows(pe, path) returning a list of
@@ -81,9 +83,9 @@ def default_compare(actual, expected):
     return diffs
 
 
-def dump_json(wine, tool, files):
-    """{file: object} of --json over the headers, sections and exports."""
-    out = subprocess.run([wine, tool, '--json', '--view', 'summary,sections,exports'] +
+def dump_json(wine, tool, files, views='summary,sections,exports'):
+    """{file: object} of --json over the headers, sections and exports, or other views."""
+    out = subprocess.run([wine, tool, '--json', '--view', views] +
                          [winepath(f) for f in files], capture_output=True, timeout=600)
     if out.returncode not in (0, 1):
         raise SystemExit('modview-cli --json failed: %s' % out.stderr.decode(errors='replace'))
@@ -141,6 +143,35 @@ def compare_typed(args, pefile):
     return agreed, compared, fields
 
 
+def compare_release(args):
+    """The release-check views against pefile over every Wine module, the
+    linked modules and the build's own programs. Returns (agreeing, compared,
+    fields compared)."""
+    import release_fields
+    files = sorted(f for f in glob.glob(os.path.join(WINE_MODULES, '*')) if os.path.isfile(f))
+    files += sorted(glob.glob(os.path.join(os.environ.get('MODVIEW_LINKED_MODULES', '/nonexistent'), '*.dll')))
+    files += sorted(glob.glob(os.path.join(os.path.dirname(os.path.abspath(args.cli)), '*.exe')))
+    agreed = compared = fields = 0
+    for start in range(0, len(files), 100):
+        for path, o in dump_json(args.wine, args.cli, files[start:start + 100], release_fields.VIEWS).items():
+            if 'error' in o:
+                continue
+            try:
+                pe = release_fields.parse(path)
+            except release_fields.pefile.PEFormatError:
+                continue
+            diffs, counted = release_fields.compare(o, pe)
+            compared += 1
+            fields += counted
+            if diffs:
+                print('FAIL release fields %s:' % os.path.basename(path))
+                for d in diffs[:6]:
+                    print('   ', d)
+            else:
+                agreed += 1
+    return agreed, compared, fields
+
+
 SECTION_KEYS = ('name', 'virtual_address', 'virtual_size', 'raw_offset', 'raw_size', 'characteristics_raw')
 
 
@@ -179,7 +210,11 @@ def main():
     print('%d passed, %d failed' % (checked - failed, failed))
     agreed, compared, fields = compare_typed(args, pefile)
     print('typed JSON fields: %d of %d modules agree with pefile (%d fields)' % (agreed, compared, fields))
-    return 1 if failed or agreed != compared or compared == 0 else 0
+    release_agreed, release_compared, release_fields = compare_release(args)
+    print('release-check fields: %d of %d files agree with pefile (%d fields)'
+          % (release_agreed, release_compared, release_fields))
+    return 1 if (failed or agreed != compared or compared == 0 or release_agreed != release_compared
+                 or release_fields == 0) else 0
 
 
 if __name__ == '__main__':

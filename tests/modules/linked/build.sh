@@ -1,6 +1,8 @@
 #!/bin/sh
 # Links the PE32 and PE32+ forms of module.c with a real linker, importing from
-# kernel32 and ole32 and delay-loading user32 and shlwapi.
+# kernel32 and ole32 and delay-loading user32 and shlwapi, with a debug
+# directory (CodeView and repro), Control Flow Guard tables, a load
+# configuration and a TLS callback.
 # Usage: build.sh SOURCE_DIR OUTPUT_DIR CLANG LLD_LINK LLVM_DLLTOOL
 set -eu
 src=$1 out=$2 clang=$3 lld_link=$4 dlltool=$5
@@ -25,9 +27,9 @@ for bits in 32 64; do
         fi
         libs="$libs $work/$dll$bits.lib"
     done
-    "$clang" --target=$target -ffreestanding -O1 -c "$src/module.c" -o "$work/module$bits.obj"
+    "$clang" --target=$target -ffreestanding -O1 -Xclang -cfguard -c "$src/module.c" -o "$work/module$bits.obj"
     # shellcheck disable=SC2086
     "$lld_link" /nologo /dll /noentry /nodefaultlib /machine:$link_machine \
         /out:"$out/linked$bits.dll" /implib:"$work/linked$bits.lib" "$work/module$bits.obj" $libs \
-        /delayload:user32.dll /delayload:shlwapi.dll
+        /delayload:user32.dll /delayload:shlwapi.dll /guard:cf /debug /pdb:"$work/linked$bits.pdb" /Brepro
 done
