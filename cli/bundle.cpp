@@ -19,7 +19,21 @@ static Bundled* Listed(BundleRun* run, const wchar_t* path, bool* isNew)
         return NULL;
     *isNew = true;
     lstrcpynW(entry->path, path, MAX_PATH);
-    if (run->copyTo) {
+    // Another library of this name, from another folder, copied in this run:
+    // its copy stays, --overwrite or not.
+    const Bundled* namesake = NULL;
+    for (int i = 0; i + 1 < run->listedCount && !namesake; ++i) {
+        CopyResult result = run->listed[i].result;
+        bool copied = result == COPY_DONE || result == COPY_SAME || result == COPY_REPLACED;
+        if (copied && SameName(FileNameOf(run->listed[i].path), FileNameOf(path)))
+            namesake = &run->listed[i];
+    }
+    if (run->copyTo && namesake) {
+        lstrcpyW(entry->copied, namesake->copied);
+        entry->result = COPY_KEPT;
+        Complain(path, L"another library of that name was copied in this run: kept");
+        run->kept = true;
+    } else if (run->copyTo) {
         entry->result = CopyInto(path, run->copyTo, run->overwrite, entry->copied);
         if (entry->result == COPY_KEPT) {
             Complain(entry->copied, L"another file of that name is there: kept (--overwrite replaces it)");
@@ -32,37 +46,70 @@ static Bundled* Listed(BundleRun* run, const wchar_t* path, bool* isNew)
     return entry;
 }
 
-// The libraries with an edge (an import or a forwarder) to library i, each once.
-static void NeededBy(JsonWriter* w, const Closure* closure, const EdgeIndex* byTarget, int i)
+// The libraries with an edge (an import or a forwarder) to a library: a
+// library imported by many descriptors of one file is named once, in time
+// linear in its edges.
+struct Importers {
+    const Closure* closure;
+    EdgeIndex byTarget;
+    int* seen;   // a stamp per library
+    int stamp;
+};
+
+static void ForEachImporter(Importers* im, int i, void (*each)(void* context, const wchar_t* name), void* context)
+{
+    ++im->stamp;
+    for (int k = im->byTarget.start[i]; k < im->byTarget.start[i + 1]; ++k) {
+        int from = im->closure->edges[im->byTarget.order[k]].from;
+        if (im->seen[from] == im->stamp)
+            continue;
+        im->seen[from] = im->stamp;
+        each(context, im->closure->libraries[from].name);
+    }
+}
+
+static void PutName(void* context, const wchar_t* name)
+{
+    StringValue(static_cast<JsonWriter*>(context), name);
+}
+
+static void NeededBy(JsonWriter* w, Importers* im, int i)
 {
     BeginArray(w, JSON_INLINE);
-    for (int k = byTarget->start[i]; k < byTarget->start[i + 1]; ++k) {
-        int from = closure->edges[byTarget->order[k]].from;
-        bool again = false;
-        for (int before = byTarget->start[i]; before < k && !again; ++before)
-            again = closure->edges[byTarget->order[before]].from == from;
-        if (!again)
-            StringValue(w, closure->libraries[from].name);
-    }
+    ForEachImporter(im, i, PutName, w);
     EndScope(w);
 }
 
-// "missing library X, needed by A, B" (or a function) on standard error.
-static void TellMissing(const wchar_t* file, const Closure* closure, const EdgeIndex* byTarget)
-{
+namespace {
+struct MissingText {
     wchar_t text[2048];
+    bool first;
+};
+}
+
+static void AddName(void* context, const wchar_t* name)
+{
+    MissingText* m = static_cast<MissingText*>(context);
+    if (lstrlenW(m->text) + lstrlenW(name) + 16 >= 2048)
+        return;
+    if (!m->first)
+        lstrcatW(m->text, L", ");
+    lstrcatW(m->text, name);
+    m->first = false;
+}
+
+// "missing library X, needed by A, B" (or a function) on standard error.
+static void TellMissing(const wchar_t* file, Importers* im)
+{
+    const Closure* closure = im->closure;
+    MissingText m;
+    wchar_t* text = m.text;
     for (int i = 1; i < closure->count; ++i) {
         if (closure->libraries[i].path[0])
             continue;
         wsprintfW(text, L"missing library %s, needed by ", closure->libraries[i].name);
-        for (int k = byTarget->start[i]; k < byTarget->start[i + 1]; ++k) {
-            const wchar_t* by = closure->libraries[closure->edges[byTarget->order[k]].from].name;
-            if (lstrlenW(text) + lstrlenW(by) + 16 >= 2048)
-                break;
-            if (k > byTarget->start[i])
-                lstrcatW(text, L", ");
-            lstrcatW(text, by);
-        }
+        m.first = true;
+        ForEachImporter(im, i, AddName, &m);
         if (!closure->libraries[i].needed)
             lstrcatW(text, L" (delay)");
         Complain(file, text);
@@ -81,8 +128,9 @@ static void TellMissing(const wchar_t* file, const Closure* closure, const EdgeI
     }
 }
 
-static void JsonMissing(JsonWriter* w, const Closure* closure, const EdgeIndex* byTarget)
+static void JsonMissing(JsonWriter* w, Importers* im)
 {
+    const Closure* closure = im->closure;
     Key(w, "missing");
     BeginArray(w, JSON_LINES);
     for (int i = 1; i < closure->count; ++i) {
@@ -96,7 +144,7 @@ static void JsonMissing(JsonWriter* w, const Closure* closure, const EdgeIndex* 
         Key(w, "ordinal");
         NullValue(w);
         Key(w, "needed_by");
-        NeededBy(w, closure, byTarget, i);
+        NeededBy(w, im, i);
         Key(w, "delay");
         BoolValue(w, !closure->libraries[i].needed);
         EndScope(w);
@@ -118,10 +166,9 @@ static void JsonMissing(JsonWriter* w, const Closure* closure, const EdgeIndex* 
     EndScope(w);
 }
 
-static void JsonLibrary(JsonWriter* w, const Closure* closure, const EdgeIndex* byTarget, int i,
-                        const Bundled* listed, bool copying)
+static void JsonLibrary(JsonWriter* w, Importers* im, int i, const Bundled* listed, bool copying)
 {
-    const ClosureLibrary* library = &closure->libraries[i];
+    const ClosureLibrary* library = &im->closure->libraries[i];
     BeginObject(w, JSON_INLINE);
     Key(w, "name");
     StringValue(w, library->name);
@@ -131,7 +178,7 @@ static void JsonLibrary(JsonWriter* w, const Closure* closure, const EdgeIndex* 
     Key(w, "delay");
     BoolValue(w, !library->needed);
     Key(w, "needed_by");
-    NeededBy(w, closure, byTarget, i);
+    NeededBy(w, im, i);
     if (copying && listed) {
         Key(w, "copy");
         BeginObject(w, JSON_INLINE);
@@ -159,14 +206,16 @@ static void TextLibrary(Output* out, const ClosureLibrary* library, const Bundle
     PutChar(out, '\n');
 }
 
-void PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure* closure, bool json)
+bool PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure* closure, bool json)
 {
-    EdgeIndex byTarget = {};
-    if (!IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &byTarget)) {
-        FreeEdgeIndex(&byTarget);
+    Importers im = { closure, {}, NULL, 0 };
+    im.seen = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (closure->count + 1) * sizeof(int)));
+    if (!im.seen || !IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &im.byTarget)) {
+        FreeEdgeIndex(&im.byTarget);
+        if (im.seen)
+            HeapFree(GetProcessHeap(), 0, im.seen);
         p->form->failure(p, file, L"out of memory");
-        Complain(file, L"out of memory");
-        return;
+        return false;
     }
     JsonWriter* w = &p->json;
     if (json) {
@@ -181,18 +230,20 @@ void PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure*
         bool isNew;
         const Bundled* listed = Listed(run, library->path, &isNew);
         if (json)
-            JsonLibrary(w, closure, &byTarget, i, listed, run->copyTo != NULL);
+            JsonLibrary(w, &im, i, listed, run->copyTo != NULL);
         else if (isNew && listed)
             TextLibrary(p->out, library, listed, run->copyTo != NULL);
         run->failed = run->failed || !listed;
     }
     if (json) {
         EndScope(w);
-        JsonMissing(w, closure, &byTarget);
+        JsonMissing(w, &im);
         p->form->endFile(p);
     }
-    TellMissing(file, closure, &byTarget);
-    FreeEdgeIndex(&byTarget);
+    TellMissing(file, &im);
+    FreeEdgeIndex(&im.byTarget);
+    HeapFree(GetProcessHeap(), 0, im.seen);
+    return true;
 }
 
 void FreeBundleRun(BundleRun* run)

@@ -25,6 +25,6 @@ struct BundleRun {
 // The bundle of one file's closure, in text (each library once in the run:
 // its path, or with --copy-to what became of its copy) or in JSON (the
 // file's whole bundle and what is missing). What is missing is named on
-// standard error too.
-void PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure* closure, bool json);
+// standard error too. False (the file's failure written) when memory runs out.
+bool PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure* closure, bool json);
 void FreeBundleRun(BundleRun* run);

@@ -72,7 +72,9 @@ CopyResult CopyInto(const wchar_t* source, const wchar_t* folder, bool overwrite
         return COPY_SAME;
     if (there && !overwrite)
         return COPY_KEPT;
-    if (!CopyFileW(source, copied, !there))
+    // The old name goes first: copied over, a link would carry the bytes
+    // to its target, outside the folder.
+    if ((there && !DeleteFileW(copied)) || !CopyFileW(source, copied, TRUE))
         return COPY_FAILED;
     KeepTimes(source, copied);
     return there ? COPY_REPLACED : COPY_DONE;

@@ -76,22 +76,20 @@ static const wchar_t* ReadViews(ImageView* view, HMODULE resources, RowTable tab
 // --deps and --missing: the file's closure; --bundle: what of it to ship.
 static const wchar_t* PrintClosure(Run* run, const wchar_t* file, const wchar_t* fullPath)
 {
+    // The walk maps the file again: it may fail where the first mapping did not.
     Closure closure;
-    if (!BuildClosure(&run->facts, fullPath, &closure))
+    if (!BuildClosure(&run->facts, fullPath, &closure) || closure.outOfMemory) {
+        run->printer.form->failure(&run->printer, file, L"out of memory");
+        FreeClosure(&closure);
         return L"out of memory";
-    const wchar_t* why = closure.outOfMemory ? L"out of memory" : NULL;
-    if (why) {
-        run->printer.form->failure(&run->printer, file, why);
-    } else {
-        if (run->options->mode == MODE_BUNDLE)
-            PrintBundle(&run->printer, &run->bundle, file, &closure, run->options->json);
-        else
-            PrintDeps(&run->printer, file, &closure, run->options->json, run->options->onlyMissing);
-        if (MissingAtStart(&closure))
-            ++run->notFound;
     }
+    bool printed = run->options->mode == MODE_BUNDLE
+                       ? PrintBundle(&run->printer, &run->bundle, file, &closure, run->options->json)
+                       : PrintDeps(&run->printer, file, &closure, run->options->json, run->options->onlyMissing);
+    if (printed && MissingAtStart(&closure))
+        ++run->notFound;
     FreeClosure(&closure);
-    return why;
+    return printed ? NULL : L"out of memory";
 }
 
 // The views of the mapped image: in JSON read straight from the image, in

@@ -267,13 +267,15 @@ static void Json(DepsPrint* d, bool onlyMissing)
     EndScope(w);
 }
 
-void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool json, bool onlyMissing)
+bool PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool json, bool onlyMissing)
 {
+    bool printed = true;
     DepsPrint d = { p, closure, {}, {}, NULL, 0 };
     d.seen = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (closure->count + 1) * sizeof(int)));
     if (!d.seen || !IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &d.importers) ||
         !IndexEdges(closure->edges, closure->edgeCount, closure->count, false, &d.targets)) {
         p->form->failure(p, file, L"out of memory");
+        printed = false;
     } else if (json) {
         p->form->beginFile(p, file);
         Json(&d, onlyMissing);
@@ -294,4 +296,5 @@ void PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool jso
     FreeEdgeIndex(&d.targets);
     if (d.seen)
         HeapFree(GetProcessHeap(), 0, d.seen);
+    return printed;
 }

@@ -68,6 +68,7 @@ enum ImportVerdict {
 struct RootImport {
     int library;      // the library the descriptor leads to; -1 when none
     int detail;       // per verdict, an index into `missing` or `gaps`; -1 otherwise
+    int otherName;    // a library row imported under another name than the library's: where in `rootNames`; else -1
     bool isLibrary;
     ImportVerdict verdict;
 };
@@ -103,6 +104,12 @@ struct Closure {
     RootImport* rootImports[2];
     int rootImportCount[2];
     SIZE_T rootImportRoom[2];
+    // The root's import names that differ from their library's name, each
+    // ended by a NUL. Only such names are kept: a file naming one library
+    // many times under one name adds nothing.
+    wchar_t* rootNames;
+    int rootNameUnits;
+    SIZE_T rootNameRoom;
     // Files of a library's name passed over for another machine.
     ClosurePassedOver* passed;
     int passedCount;
@@ -140,5 +147,7 @@ bool NeededAtStart(const Closure* closure, const MissingFunction* m);
 int LibrariesMissingAtStart(const Closure* closure);
 int FunctionsMissingAtStart(const Closure* closure);
 
-// The library that the root's own import of `name` leads to, or -1.
+// The library that the root's own import of `name` leads to, or -1; by any
+// of the names the root imports it under (API sets of one host, "kernel32"
+// and "KERNEL32.dll").
 int FindImport(const Closure* closure, const wchar_t* name);

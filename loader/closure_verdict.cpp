@@ -123,6 +123,7 @@ void FreeClosure(Closure* closure)
     FreeTable(&closure->rootImports[0], &closure->rootImportRoom[0]);
     FreeTable(&closure->rootImports[1], &closure->rootImportRoom[1]);
     FreeTable(&closure->passed, &closure->passedRoom);
+    FreeTable(&closure->rootNames, &closure->rootNameRoom);
     ZeroMemory(closure, sizeof *closure);
 }
 
@@ -158,10 +159,16 @@ bool MissingAtStart(const Closure* closure)
 
 int FindImport(const Closure* closure, const wchar_t* name)
 {
-    for (int e = 0; e < closure->edgeCount; ++e) {
-        const ClosureEdge* edge = &closure->edges[e];
-        if (edge->from == 0 && !edge->forward && SameName(closure->libraries[edge->to].name, name))
-            return edge->to;
+    for (int table = 0; table < 2; ++table) {
+        for (int row = 0; row < closure->rootImportCount[table]; ++row) {
+            const RootImport* entry = &closure->rootImports[table][row];
+            if (!entry->isLibrary || entry->library < 0)
+                continue;
+            const wchar_t* imported = entry->otherName >= 0 ? closure->rootNames + entry->otherName
+                                                             : closure->libraries[entry->library].name;
+            if (SameName(imported, name))
+                return entry->library;
+        }
     }
     return -1;
 }

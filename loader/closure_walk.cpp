@@ -48,8 +48,8 @@ static void OnLibrary(ClosureWalk* walk, const BYTE* name)
 {
     walk->target = -1;
     ImportVerdict verdict = IMPORT_UNRESOLVED;
+    wchar_t wide[CLOSURE_NAME_UNITS] = L"";
     if (name) {
-        wchar_t wide[CLOSURE_NAME_UNITS];
         AnsiToWide(reinterpret_cast<const char*>(name), BytesLeft(&walk->view, name), wide, CLOSURE_NAME_UNITS);
         Resolution resolution;
         ResolveLibrary(walk->facts, &walk->importer.importer, wide, &resolution);
@@ -62,7 +62,7 @@ static void OnLibrary(ClosureWalk* walk, const BYTE* name)
         }
     }
     if (walk->current == 0)
-        AddRootImport(walk, true, walk->target, verdict, -1);
+        AddRootImport(walk, wide, walk->target, verdict, -1);
 }
 
 static void OnFunction(ClosureWalk* walk, const ImportedFunction* function)
@@ -83,7 +83,7 @@ static void OnFunction(ClosureWalk* walk, const ImportedFunction* function)
                                 &detail);
     }
     if (walk->current == 0)
-        AddRootImport(walk, false, walk->target, verdict, detail);
+        AddRootImport(walk, NULL, walk->target, verdict, detail);
 }
 
 ClosureWalk* BeginClosure(const LoaderFacts* facts, const wchar_t* root, Closure* out)

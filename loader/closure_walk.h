@@ -61,7 +61,9 @@ bool FindLoaded(void* context, const wchar_t* name, wchar_t* path);
 void UnmapLibrary(const LoaderFacts* facts, ClosureLibrary* library);
 
 // Records what the graph is made of; each sets outOfMemory when it cannot.
-void AddRootImport(ClosureWalk* walk, bool isLibrary, int library, ImportVerdict verdict, int detail);
+// A row of the root's imports: a library row under the name it was imported
+// by (`libraryName`), or a function row (null).
+void AddRootImport(ClosureWalk* walk, const wchar_t* libraryName, int library, ImportVerdict verdict, int detail);
 void AddEdge(ClosureWalk* walk, int from, int to, bool delay, bool forward);
 void AddHop(ClosureWalk* walk, int importer, int to, bool delay);
 // The missing function's record, -1 when none could be made.

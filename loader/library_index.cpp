@@ -166,7 +166,22 @@ void AddHop(ClosureWalk* walk, int importer, int to, bool delay)
         *added = hop;
 }
 
-void AddRootImport(ClosureWalk* walk, bool isLibrary, int library, ImportVerdict verdict, int detail)
+// Where `name` is kept in the closure's pool of the root's other import
+// names; -1 when memory runs out (noted).
+static int KeepRootName(Closure* out, const wchar_t* name)
+{
+    int units = lstrlenW(name) + 1;
+    if (!GrowTable(&out->rootNames, &out->rootNameRoom, static_cast<SIZE_T>(out->rootNameUnits) + units)) {
+        out->outOfMemory = true;
+        return -1;
+    }
+    int at = out->rootNameUnits;
+    CopyMemory(out->rootNames + at, name, units * sizeof(wchar_t));
+    out->rootNameUnits += units;
+    return at;
+}
+
+void AddRootImport(ClosureWalk* walk, const wchar_t* libraryName, int library, ImportVerdict verdict, int detail)
 {
     Closure* out = walk->out;
     int table = walk->delay ? 1 : 0;
@@ -175,8 +190,11 @@ void AddRootImport(ClosureWalk* walk, bool isLibrary, int library, ImportVerdict
         return;
     row->library = library;
     row->detail = detail;
-    row->isLibrary = isLibrary;
+    row->isLibrary = libraryName != NULL;
     row->verdict = verdict;
+    row->otherName = -1;
+    if (libraryName && library >= 0 && !SameName(libraryName, out->libraries[library].name))
+        row->otherName = KeepRootName(out, libraryName);
 }
 
 int AddMissing(Closure* out, MissingFunction** list, int* count, SIZE_T* room, const MissingFunction* m)

@@ -18,6 +18,7 @@ struct DependencyWalk {
     ClosureWalk* walk;     // while under way
     bool complete;
     UINT generation;       // told apart from a dropped walk's messages
+    bool timerSet;         // a WM_TIMER without it is a dropped walk's, left in the queue
     ListMarks marks[2];    // imports, delay imports
 };
 
@@ -64,6 +65,7 @@ void DropDependencyWalk(HWND dialog)
         return;
     ++state->generation;
     KillTimer(dialog, WALK_TIMER);
+    state->timerSet = false;
     EndClosure(state->walk);
     state->walk = NULL;
     state->path[0] = L'\0';
@@ -184,7 +186,7 @@ static void Step(HWND dialog, DependencyWalk* state)
     if (!state->walk)
         return;
     if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0)
-        SetTimer(dialog, WALK_TIMER, USER_TIMER_MINIMUM, NULL);
+        state->timerSet = SetTimer(dialog, WALK_TIMER, USER_TIMER_MINIMUM, NULL) != 0;
     else
         PostMessageW(dialog, WM_WALK_STEP, state->generation, 0);
 }
@@ -196,10 +198,15 @@ bool OnDependencyWalkMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     if (!step && !timer)
         return false;
     DependencyWalk* state = WalkOf(dialog);
-    if (timer)
+    bool ours = step && state && wParam == state->generation;
+    if (timer) {
         KillTimer(dialog, WALK_TIMER);
+        ours = state && state->timerSet;
+        if (state)
+            state->timerSet = false;
+    }
     // A dropped walk's message finds another generation, or no walk.
-    if (state && (timer || wParam == state->generation) && !state->complete)
+    if (ours && !state->complete)
         Step(dialog, state);
     return true;
 }

@@ -29,10 +29,11 @@ const char CONTROLS_MANIFEST[] =
 struct Walked {
     std::map<std::wstring, ClosureLibrary> libraries;   // by name, lower case
     std::vector<std::wstring> missing;                  // "library|function|importer|needed"
+    std::vector<std::wstring> found;                    // the file each of Walk's `names` leads to, lower case
     bool missingAtStart;
 };
 
-Walked Walk(const std::wstring& root)
+Walked Walk(const std::wstring& root, const std::vector<std::wstring>& names = {})
 {
     LoaderFacts facts;
     GatherSystemFacts(&facts, NULL, NULL, false);
@@ -50,6 +51,13 @@ Walked Walk(const std::wstring& root)
         walked.missing.push_back(std::wstring(closure.libraries[f.library].name) + L"|" +
                                  (f.byOrdinal ? L"#" + std::to_wstring(f.ordinal) : std::wstring(f.name)) + L"|" +
                                  closure.libraries[f.importer].name + (NeededAtStart(&closure, &f) ? L"|1" : L"|0"));
+    }
+    for (const std::wstring& name : names) {
+        int library = FindImport(&closure, name.c_str());
+        std::wstring path = library >= 0 ? closure.libraries[library].path : L"";
+        std::wstring file = path.substr(path.find_last_of(L'\\') + 1);
+        CharLowerW(&file[0]);
+        walked.found.push_back(file);
     }
     walked.missingAtStart = MissingAtStart(&closure);
     FreeClosure(&closure);
@@ -129,6 +137,12 @@ TEST(Closure, MissingLibrariesFunctionsForwardersCyclesAndSideBySide)
     };
     write(L"lazy-only.exe", BuildModule(NATIVE, { { "present.dll", { "Good" }, false }, { "lazy.dll", { "Y" }, true } }, {}, true));
     EXPECT_FALSE(Walk(folder + L"\\lazy-only.exe").missingAtStart);
+
+    // Two names of one library: each row leads to it (what a double-click
+    // and --resolve open).
+    write(L"two-names.exe", BuildModule(NATIVE, { { "present.dll", { "Good" }, false }, { "PRESENT", { "Second" }, false } }, {}, true));
+    std::vector<std::wstring> found = { L"present.dll", L"present.dll", L"" };
+    EXPECT_EQ(found, Walk(folder + L"\\two-names.exe", { L"present.dll", L"Present", L"absent.dll" }).found);
 }
 
 // --- What the viewer shows of it ----------------------------------------------
