@@ -2,6 +2,8 @@
 fields pefile also reads: the debug entries (with CodeView's GUID, age and
 PDB path), the load configuration's fields that its declared size covers,
 the TLS callbacks as RVAs and the .NET header's flags."""
+import struct
+
 import pefile
 
 VIEWS = 'debug,load-config,clr'
@@ -11,8 +13,7 @@ LOAD_CONFIG_KEYS = {'size': 'Size', 'time_date_stamp': 'TimeDateStamp', 'securit
                     'guard_cf_function_table': 'GuardCFFunctionTable',
                     'guard_cf_function_count': 'GuardCFFunctionCount', 'guard_flags': 'GuardFlags',
                     'dependent_load_flags': 'Reserved1', 'process_heap_flags': 'ProcessHeapFlags'}
-DIRECTORIES = ('IMAGE_DIRECTORY_ENTRY_DEBUG', 'IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG', 'IMAGE_DIRECTORY_ENTRY_TLS',
-               'IMAGE_DIRECTORY_ENTRY_COM_DESCRIPTOR')
+DIRECTORIES = ('IMAGE_DIRECTORY_ENTRY_DEBUG', 'IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG', 'IMAGE_DIRECTORY_ENTRY_TLS')
 
 
 def parse(path):
@@ -54,6 +55,19 @@ def tls_callbacks(pe):
     return found
 
 
+def clr_flags(pe):
+    """The .NET header's Flags, read through pefile's mapping of RVAs (it
+    does not parse that header itself); None when there is none."""
+    directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[14]
+    if not directory.VirtualAddress:
+        return None
+    try:
+        header = pe.get_data(directory.VirtualAddress, 20)
+    except pefile.PEFormatError:
+        return None
+    return struct.unpack_from('<I', header, 16)[0] if len(header) == 20 else None
+
+
 def compare(o, pe):
     """Difference texts between one file's object and pefile; and the number of fields compared."""
     diffs, fields = [], 0
@@ -84,8 +98,8 @@ def compare(o, pe):
     if listed != callbacks:
         diffs.append('tls callbacks %r, expected %r' % (listed, callbacks))
     fields += len(callbacks or [])
-    clr = getattr(pe, 'DIRECTORY_ENTRY_COM_DESCRIPTOR', None)
-    flags = clr.struct.Flags if clr else None
+    flags = clr_flags(pe)
+    fields += flags is not None
     if (o.get('clr') or {}).get('flags_raw') != flags:
         diffs.append('clr flags %r, expected %r' % ((o.get('clr') or {}).get('flags_raw'), flags))
     return diffs, fields
