@@ -10,6 +10,7 @@ from windowless_wine import start_prefix, stop_prefix, windowless_env, winepath
 
 WINE_MODULES = '/usr/lib/x86_64-linux-gnu/wine/x86_64-windows'
 MODULE = os.path.join(WINE_MODULES, 'version.dll')
+RELEASE_VIEWS = 'debug,load-config,hardening,signature,clr,manifest'
 
 
 def run(args, cli, files_args):
@@ -66,6 +67,11 @@ def check_table(args, small, missing, long_path, unicode):
         (['--missing', missing], 3, ''),
         (['--path'], 2, 'names no folder'),
         (['--help'], 0, ''),
+        (['--require', 'nx-compat', MODULE], 0, ''),
+        (['--require', 'signed,nx-compat', MODULE], 5, ''),
+        (['--require', 'nx-compat,frobnicate', MODULE], 2, 'unknown mitigation'),
+        (['--require', 'cfg', '--deps', MODULE], 2, 'one at a time'),
+        (['--view', 'debug', '--require', 'cfg', MODULE], 2, 'without --view'),
     ]
     failures = 0
     for arguments, status, error in table:
@@ -100,6 +106,54 @@ def check_table(args, small, missing, long_path, unicode):
             print('    ' + p)
         failures += bool(problems)
     return failures
+
+
+def check_signature(args):
+    """A file the suite wrote, signed by osslsigncode with a certificate made
+    here by openssl: the signature view names the signer, and the digest the
+    project computes is the one signed and the one osslsigncode computes;
+    one byte flipped inside the signed range and it no longer matches."""
+    folders = suite_folders(args)
+    source = os.path.join(folders[0], 'closure', 'app.exe') if folders else ''
+    if not os.path.isfile(source):
+        print('FAIL closure/app.exe not written by the suite: run modview_tests first')
+        return 1
+    work = os.path.join(args.scratch, 'signed')
+    os.makedirs(work, exist_ok=True)
+    key, cert, signed = (os.path.join(work, n) for n in ('key.pem', 'cert.pem', 'signed.exe'))
+    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', cert,
+                    '-days', '2', '-subj', '/CN=modview test signer/O=modview'], check=True, capture_output=True)
+    subprocess.run(['osslsigncode', 'sign', '-certs', cert, '-key', key, '-h', 'sha256', '-in', source,
+                    '-out', signed], check=True, capture_output=True)
+    verify = subprocess.run(['osslsigncode', 'verify', '-in', signed], capture_output=True).stdout.decode()
+    calculated = [line.split(':')[1].strip().lower() for line in verify.splitlines()
+                  if line.startswith('Calculated message digest')]
+    flipped = os.path.join(work, 'flipped.exe')
+    data = bytearray(open(signed, 'rb').read())
+    data[0x400] ^= 0xFF   # the first section's first byte
+    open(flipped, 'wb').write(bytes(data))
+    problems = []
+    code, out, err = run(args, args.cli, ['--json', '--view', 'signature', winepath(signed), winepath(flipped)])
+    try:
+        documents = json.loads(out)['files']
+        first, second = (d['signature']['certificates'][0]['authenticode'] for d in documents)
+        if 'CN=modview test signer' not in first['subject'] or first['digest_algorithm'] != 'sha256':
+            problems.append('signer %r, digest %r' % (first['subject'], first['digest_algorithm']))
+        if not first['digest_matches'] or first['file_digest'] != first['signed_digest']:
+            problems.append('the signed file does not match: %r' % first)
+        if [first['file_digest']] != calculated:
+            problems.append('digest %s, osslsigncode %r' % (first['file_digest'], calculated))
+        if second['digest_matches'] or second['signed_digest'] != first['signed_digest']:
+            problems.append('the flipped byte still matches: %r' % second)
+    except (ValueError, KeyError, IndexError, TypeError) as e:
+        problems.append('JSON: %s (exit %d, %r)' % (e, code, err[:200]))
+    code, out, err = run(args, args.cli, ['--require', 'signed', winepath(signed)])
+    if code != 0:
+        problems.append('--require signed: exit %d' % code)
+    print('%s a signed file\'s signer and digest, and one byte flipped' % ('FAIL' if problems else 'ok  '))
+    for p in problems:
+        print('    ' + p)
+    return bool(problems)
 
 
 def suite_folders(args):
@@ -148,7 +202,8 @@ def english_companion(args):
 def check_json(args):
     """Every file through --json, in batches of a hundred per process, once by
     the companion in its own language and once with the English module beside
-    it: the documents parse and are the same bytes."""
+    it: the documents parse and are the same bytes; and through the
+    release-check views, whose documents parse too."""
     files = sorted(glob.glob(os.path.join(WINE_MODULES, '*')))
     written = suite_folders(args)
     for folder in written:
@@ -169,6 +224,11 @@ def check_json(args):
             objects += len(document['files'])
             if len(document['files']) != len(batch) or code not in (0, 1):
                 raise ValueError('%d objects for %d files, exit %d' % (len(document['files']), len(batch), code))
+            release_code, release, err = run(args, args.cli, ['--json', '--view', RELEASE_VIEWS] +
+                                             [winepath(f) for f in batch])
+            released = len(json.loads(release)['files'])
+            if released != len(batch) or release_code not in (0, 1):
+                raise ValueError('the release-check views: %d objects, exit %d' % (released, release_code))
             other_code, other, err = run(args, english, ['--json'] + [winepath(f) for f in batch])
             if other != out or other_code != code:
                 raise ValueError('the English module changes the document (exit %d, %d against %d bytes)'
@@ -196,7 +256,8 @@ def main():
     args.scratch = os.path.abspath(args.scratch)
     start_prefix(args)
     try:
-        failed = check_table(args, *make_files(args.scratch)) + check_long_cells(args) + check_json(args)
+        failed = (check_table(args, *make_files(args.scratch)) + check_long_cells(args) + check_json(args)
+                  + check_signature(args))
     finally:
         stop_prefix(args)
     return 1 if failed else 0

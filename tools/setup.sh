@@ -2,7 +2,7 @@
 # Installs what building and testing modview needs on Debian 12, when missing.
 set -euo pipefail
 packages=(
-  cmake make python3 python3-pefile
+  cmake make python3 python3-pefile openssl osslsigncode
   clang-14 lld-14 llvm-14
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
