@@ -46,56 +46,43 @@ static Bundled* Listed(BundleRun* run, const wchar_t* path, bool* isNew)
     return entry;
 }
 
-// The libraries with an edge (an import or a forwarder) to a library: a
-// library imported by many descriptors of one file is named once, in time
-// linear in its edges.
+// The libraries with an edge (an import or a forwarder) to library i.
 struct Importers {
     const Closure* closure;
     EdgeIndex byTarget;
-    int* seen;   // a stamp per library
-    int stamp;
+    JsonWriter* w;
 };
 
-static void ForEachImporter(Importers* im, int i, void (*each)(void* context, const wchar_t* name), void* context)
+static void PutName(void* context, int other, bool)
 {
-    ++im->stamp;
-    for (int k = im->byTarget.start[i]; k < im->byTarget.start[i + 1]; ++k) {
-        int from = im->closure->edges[im->byTarget.order[k]].from;
-        if (im->seen[from] == im->stamp)
-            continue;
-        im->seen[from] = im->stamp;
-        each(context, im->closure->libraries[from].name);
-    }
-}
-
-static void PutName(void* context, const wchar_t* name)
-{
-    StringValue(static_cast<JsonWriter*>(context), name);
+    Importers* im = static_cast<Importers*>(context);
+    StringValue(im->w, im->closure->libraries[other].name);
 }
 
 static void NeededBy(JsonWriter* w, Importers* im, int i)
 {
     BeginArray(w, JSON_INLINE);
-    ForEachImporter(im, i, PutName, w);
+    im->w = w;
+    ForEachOtherEnd(&im->byTarget, i, EDGE_ANY, PutName, im);
     EndScope(w);
 }
 
 namespace {
 struct MissingText {
+    const Closure* closure;
     wchar_t text[2048];
-    bool first;
 };
 }
 
-static void AddName(void* context, const wchar_t* name)
+static void AddName(void* context, int other, bool first)
 {
     MissingText* m = static_cast<MissingText*>(context);
+    const wchar_t* name = m->closure->libraries[other].name;
     if (lstrlenW(m->text) + lstrlenW(name) + 16 >= 2048)
         return;
-    if (!m->first)
+    if (!first)
         lstrcatW(m->text, L", ");
     lstrcatW(m->text, name);
-    m->first = false;
 }
 
 // "missing library X, needed by A, B" (or a function) on standard error.
@@ -103,13 +90,13 @@ static void TellMissing(const wchar_t* file, Importers* im)
 {
     const Closure* closure = im->closure;
     MissingText m;
+    m.closure = closure;
     wchar_t* text = m.text;
     for (int i = 1; i < closure->count; ++i) {
         if (closure->libraries[i].path[0])
             continue;
         wsprintfW(text, L"missing library %s, needed by ", closure->libraries[i].name);
-        m.first = true;
-        ForEachImporter(im, i, AddName, &m);
+        ForEachOtherEnd(&im->byTarget, i, EDGE_ANY, AddName, &m);
         if (!closure->libraries[i].needed)
             lstrcatW(text, L" (delay)");
         Complain(file, text);
@@ -208,12 +195,9 @@ static void TextLibrary(Output* out, const ClosureLibrary* library, const Bundle
 
 bool PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure* closure, bool json)
 {
-    Importers im = { closure, {}, NULL, 0 };
-    im.seen = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (closure->count + 1) * sizeof(int)));
-    if (!im.seen || !IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &im.byTarget)) {
+    Importers im = { closure, {}, NULL };
+    if (!IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &im.byTarget)) {
         FreeEdgeIndex(&im.byTarget);
-        if (im.seen)
-            HeapFree(GetProcessHeap(), 0, im.seen);
         p->form->failure(p, file, L"out of memory");
         return false;
     }
@@ -242,7 +226,6 @@ bool PrintBundle(Printer* p, BundleRun* run, const wchar_t* file, const Closure*
     }
     TellMissing(file, &im);
     FreeEdgeIndex(&im.byTarget);
-    HeapFree(GetProcessHeap(), 0, im.seen);
     return true;
 }
 

@@ -7,36 +7,17 @@ struct DepsPrint {
     const Closure* closure;
     EdgeIndex importers;   // by target
     EdgeIndex targets;     // by source
-    int* seen;             // per library, the stamp of the last listing that named it
-    int stamp;
 };
 
-// Calls `each` for every distinct library at the other end of library i's
-// edges of the kind asked (imports or forwards).
-static void ForEachOther(DepsPrint* d, const EdgeIndex* index, int i, bool byTarget, bool forward,
-                         void (*each)(const DepsPrint* d, int other, bool first))
+static void PutJsonName(void* context, int other, bool)
 {
-    int* seen = d->seen;
-    int stamp = ++d->stamp;
-    bool first = true;
-    for (int k = index->start[i]; k < index->start[i + 1]; ++k) {
-        const ClosureEdge* edge = &d->closure->edges[index->order[k]];
-        int other = byTarget ? edge->from : edge->to;
-        if (edge->forward != forward || seen[other] == stamp)
-            continue;
-        seen[other] = stamp;
-        each(d, other, first);
-        first = false;
-    }
-}
-
-static void PutJsonName(const DepsPrint* d, int other, bool)
-{
+    const DepsPrint* d = static_cast<const DepsPrint*>(context);
     StringValue(&d->p->json, d->closure->libraries[other].name);
 }
 
-static void PutTextName(const DepsPrint* d, int other, bool first)
+static void PutTextName(void* context, int other, bool first)
 {
+    const DepsPrint* d = static_cast<const DepsPrint*>(context);
     PutText(d->p->out, first ? "" : ", ");
     PutCell(d->p->out, d->closure->libraries[other].name);
 }
@@ -104,7 +85,7 @@ static void TextLibrary(DepsPrint* d, int i, int depth)
             for (int n = 0; n < depth; ++n)
                 PutText(out, "  ");
             PutText(out, "forwards to: ");
-            ForEachOther(d, &d->targets, i, false, true, PutTextName);
+            ForEachOtherEnd(&d->targets, i, EDGE_FORWARDS, PutTextName, d);
             PutChar(out, '\n');
         }
     }
@@ -155,8 +136,12 @@ static void TextMissing(DepsPrint* d)
             continue;
         PutText(out, "missing library ");
         PutCell(out, closure->libraries[i].name);
-        PutText(out, ", imported by ");
-        ForEachOther(d, &d->importers, i, true, false, PutTextName);
+        // A library that only forwarders name is needed by whoever binds them.
+        bool imported = false;
+        for (int k = d->importers.start[i]; k < d->importers.start[i + 1] && !imported; ++k)
+            imported = !closure->edges[d->importers.order[k]].forward;
+        PutText(out, imported ? ", imported by " : ", forwarded to by ");
+        ForEachOtherEnd(&d->importers, i, imported ? EDGE_IMPORTS : EDGE_FORWARDS, PutTextName, d);
         PutText(out, closure->libraries[i].needed ? "\n" : "\tdelay\n");
     }
     for (int m = 0; m < closure->missingCount; ++m) {
@@ -223,11 +208,15 @@ static void JsonLibrary(DepsPrint* d, int i)
     BoolValue(w, !library->needed);
     Key(w, "imported_by");
     BeginArray(w, JSON_INLINE);
-    ForEachOther(d, &d->importers, i, true, false, PutJsonName);
+    ForEachOtherEnd(&d->importers, i, EDGE_IMPORTS, PutJsonName, d);
     EndScope(w);
     Key(w, "forwarded_to");
     BeginArray(w, JSON_INLINE);
-    ForEachOther(d, &d->targets, i, false, true, PutJsonName);
+    ForEachOtherEnd(&d->targets, i, EDGE_FORWARDS, PutJsonName, d);
+    EndScope(w);
+    Key(w, "forwarded_by");
+    BeginArray(w, JSON_INLINE);
+    ForEachOtherEnd(&d->importers, i, EDGE_FORWARDS, PutJsonName, d);
     EndScope(w);
     Key(w, "passed_over");
     BeginArray(w, JSON_INLINE);
@@ -270,9 +259,8 @@ static void Json(DepsPrint* d, bool onlyMissing)
 bool PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool json, bool onlyMissing)
 {
     bool printed = true;
-    DepsPrint d = { p, closure, {}, {}, NULL, 0 };
-    d.seen = static_cast<int*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (closure->count + 1) * sizeof(int)));
-    if (!d.seen || !IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &d.importers) ||
+    DepsPrint d = { p, closure, {}, {} };
+    if (!IndexEdges(closure->edges, closure->edgeCount, closure->count, true, &d.importers) ||
         !IndexEdges(closure->edges, closure->edgeCount, closure->count, false, &d.targets)) {
         p->form->failure(p, file, L"out of memory");
         printed = false;
@@ -294,7 +282,5 @@ bool PrintDeps(Printer* p, const wchar_t* file, const Closure* closure, bool jso
     }
     FreeEdgeIndex(&d.importers);
     FreeEdgeIndex(&d.targets);
-    if (d.seen)
-        HeapFree(GetProcessHeap(), 0, d.seen);
     return printed;
 }

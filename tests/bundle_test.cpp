@@ -123,8 +123,10 @@ void WriteModules(const std::wstring& program, const std::wstring& given, bool w
     std::vector<ImportedLibrary> imports = { { "beside.dll", { "B" }, false }, { "given.dll", { "G" }, false },
                                              { "wm.dll", { "W" }, false }, { "kernel32.dll", { "GetTickCount" }, false },
                                              { "lazy.dll", { "L" }, true } };
-    if (withMissing)
+    if (withMissing) {
         imports.push_back({ "gone.dll", { "X" }, false });
+        imports.push_back({ "gone.dll", { "Y" }, false });   // a second descriptor, as MinGW's often are
+    }
     write(program + L"\\app.exe", BuildModule(NATIVE, imports, {}, true, "", NATIVE ? 0x140000000ULL : 0x400000));
 }
 
@@ -142,6 +144,7 @@ TEST(Bundle, TheLibrariesThatAreNotTheSystemsWithWhatIsPassedOverAndMissing)
                      L"\\lazy.dll\tdelay\n"),
               bundle.out);
     EXPECT_NE(std::string::npos, bundle.err.find("missing library gone.dll, needed by app.exe")) << bundle.err;
+    EXPECT_EQ(std::string::npos, bundle.err.find("app.exe, app.exe")) << bundle.err;
 
     // The text writes paths as Windows does, and names what was passed over.
     Result deps = Companion(L"--deps " + path + app);
@@ -195,6 +198,18 @@ TEST(Bundle, CopiedOnceNeverOverAnotherFileAndTheProgramStartsFromThere)
     EXPECT_NE(std::string::npos, kept.out.find(Narrow(L"kept\t" + given + L"\\given.dll\t" + other + L"\\given.dll")));
     EXPECT_NE(std::string::npos, kept.err.find(Narrow(other + L"\\given.dll: another file of that name is there")));
     EXPECT_EQ(2u, ReadAll(other + L"\\given.dll").size());
+
+    // Two programs whose libraries share a name, copied in one run: the
+    // first one's copy stays, --overwrite or not.
+    std::wstring twin = Folder(L"bundle-twin"), both = Folder(L"bundle-both");
+    RemoveFiles(both);
+    ASSERT_TRUE(WriteFileBytes(twin + L"\\beside.dll", BuildModule(NATIVE, {}, { { "T", "" } }, false, "", BASE)));
+    ASSERT_TRUE(WriteFileBytes(twin + L"\\app.exe", BuildModule(NATIVE, { { "beside.dll", { "T" }, false } }, {}, true)));
+    Result twins = Companion(L"--bundle --overwrite --copy-to \"" + both + L"\" --path \"" + given + L"\" \"" + program +
+                             L"\\app.exe\" \"" + twin + L"\\app.exe\"");
+    EXPECT_EQ(4u, twins.code) << twins.err;
+    EXPECT_NE(std::string::npos, twins.err.find("copied in this run")) << twins.err;
+    EXPECT_EQ(ReadAll(program + L"\\beside.dll"), ReadAll(both + L"\\beside.dll"));
 }
 
 #ifdef MINGW_SHARED_RUNTIME
