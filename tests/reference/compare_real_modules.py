@@ -83,8 +83,8 @@ def default_compare(actual, expected):
     return diffs
 
 
-def dump_json(wine, tool, files, views='summary,sections,exports'):
-    """{file: object} of --json over the headers, sections and exports, or other views."""
+def dump_json(wine, tool, files, views):
+    """{file: object} of --json over `views`."""
     out = subprocess.run([wine, tool, '--json', '--view', views] +
                          [winepath(f) for f in files], capture_output=True, timeout=600)
     if out.returncode not in (0, 1):
@@ -109,67 +109,66 @@ def typed_fields(pe):
     return headers, sections, exports
 
 
-def compare_typed(args, pefile):
-    """Returns (modules agreeing, modules compared, fields compared)."""
-    files = sorted(f for f in glob.glob(os.path.join(WINE_MODULES, '*')) if os.path.isfile(f))
+def compare_files(args, files, views, parse, compare, label):
+    """Each file's --json object of `views` against what pefile reads of it:
+    parse(path) gives pefile's object (PEFormatError: skipped), compare(o, pe)
+    the difference texts and the fields compared. Returns (agreeing,
+    compared, fields compared)."""
+    import pefile
     agreed = compared = fields = 0
     for start in range(0, len(files), 100):
-        objects = dump_json(args.wine, args.cli, files[start:start + 100])
-        for path, o in objects.items():
+        for path, o in dump_json(args.wine, args.cli, files[start:start + 100], views).items():
             if 'error' in o:
                 continue
             try:
-                pe = pefile.PE(path, fast_load=True)
-                pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_EXPORT']])
+                pe = parse(path)
             except pefile.PEFormatError:
                 continue
-            headers, sections, exports = typed_fields(pe)
-            diffs = ['%s %r, expected %r' % (k, o['headers'].get(k), v) for k, v in headers.items()
-                     if o['headers'].get(k) != v]
-            actual = [{k: s[k] for k in sections[0]} for s in o['sections']] if sections else o['sections']
-            if actual != sections:
-                diffs.append('sections %r, expected %r' % (actual[:3], sections[:3]))
-            listed = {(e['ordinal'], e['rva'], e['forwarder']) for e in o['exports'] if e['rva'] is not None}
-            if listed != exports:
-                diffs.append('exports: %r more, %r fewer' % (sorted(listed - exports)[:3], sorted(exports - listed)[:3]))
+            diffs, counted = compare(o, pe)
             compared += 1
-            fields += len(headers) + len(sections) * len(SECTION_KEYS) + 2 * len(exports)
+            fields += counted
             if diffs:
-                print('FAIL typed fields %s:' % os.path.basename(path))
+                print('FAIL %s %s:' % (label, os.path.basename(path)))
                 for d in diffs[:6]:
                     print('   ', d)
             else:
                 agreed += 1
     return agreed, compared, fields
+
+
+def parse_exports(path):
+    import pefile
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_EXPORT']])
+    return pe
+
+
+def typed_differences(o, pe):
+    headers, sections, exports = typed_fields(pe)
+    diffs = ['%s %r, expected %r' % (k, o['headers'].get(k), v) for k, v in headers.items()
+             if o['headers'].get(k) != v]
+    actual = [{k: s[k] for k in sections[0]} for s in o['sections']] if sections else o['sections']
+    if actual != sections:
+        diffs.append('sections %r, expected %r' % (actual[:3], sections[:3]))
+    listed = {(e['ordinal'], e['rva'], e['forwarder']) for e in o['exports'] if e['rva'] is not None}
+    if listed != exports:
+        diffs.append('exports: %r more, %r fewer' % (sorted(listed - exports)[:3], sorted(exports - listed)[:3]))
+    return diffs, len(headers) + len(sections) * len(SECTION_KEYS) + 2 * len(exports)
+
+
+def wine_modules():
+    return sorted(f for f in glob.glob(os.path.join(WINE_MODULES, '*')) if os.path.isfile(f))
 
 
 def compare_release(args):
     """The release-check views against pefile over every Wine module, the
-    linked modules and the build's own programs. Returns (agreeing, compared,
-    fields compared)."""
+    linked modules and the build's own programs."""
     import release_fields
-    files = sorted(f for f in glob.glob(os.path.join(WINE_MODULES, '*')) if os.path.isfile(f))
+    files = wine_modules()
     files += sorted(glob.glob(os.path.join(os.environ.get('MODVIEW_LINKED_MODULES', '/nonexistent'), '*.dll')))
     files += sorted(glob.glob(os.path.join(os.path.dirname(os.path.abspath(args.cli)), '*.exe')))
-    agreed = compared = fields = 0
-    for start in range(0, len(files), 100):
-        for path, o in dump_json(args.wine, args.cli, files[start:start + 100], release_fields.VIEWS).items():
-            if 'error' in o:
-                continue
-            try:
-                pe = release_fields.parse(path)
-            except release_fields.pefile.PEFormatError:
-                continue
-            diffs, counted = release_fields.compare(o, pe)
-            compared += 1
-            fields += counted
-            if diffs:
-                print('FAIL release fields %s:' % os.path.basename(path))
-                for d in diffs[:6]:
-                    print('   ', d)
-            else:
-                agreed += 1
-    return agreed, compared, fields
+    return compare_files(args, files, release_fields.VIEWS, release_fields.parse, release_fields.compare,
+                         'release fields')
 
 
 SECTION_KEYS = ('name', 'virtual_address', 'virtual_size', 'raw_offset', 'raw_size', 'characteristics_raw')
@@ -208,7 +207,8 @@ def main():
             else:
                 print('ok   %s %s (list %d, %d rows)' % (checker.__name__, name, checker.LIST_ID, len(actual)))
     print('%d passed, %d failed' % (checked - failed, failed))
-    agreed, compared, fields = compare_typed(args, pefile)
+    agreed, compared, fields = compare_files(args, wine_modules(), 'summary,sections,exports', parse_exports,
+                                             typed_differences, 'typed fields')
     print('typed JSON fields: %d of %d modules agree with pefile (%d fields)' % (agreed, compared, fields))
     release_agreed, release_compared, release_fields = compare_release(args)
     print('release-check fields: %d of %d files agree with pefile (%d fields)'
