@@ -126,9 +126,10 @@ static bool PutManifest(void* context, DWORD name, const IMAGE_RESOURCE_DIRECTOR
 {
     ManifestWalk* m = static_cast<ManifestWalk*>(context);
     Report* r = m->r;
-    IMAGE_RESOURCE_DATA_ENTRY data;
+    IMAGE_RESOURCE_DATA_ENTRY data = {};
     ByteSpan bytes = { NULL, 0 };
-    if (ReadResourceDataEntry(m->walk, language->OffsetToData, &data))
+    bool entryRead = ReadResourceDataEntry(m->walk, language->OffsetToData, &data);
+    if (entryRead)
         bytes = ResourceDataSpan(m->walk->view, &data);
     ReportObject(r, NULL);
     if (name & IMAGE_RESOURCE_NAME_IS_STRING)
@@ -136,12 +137,18 @@ static bool PutManifest(void* context, DWORD name, const IMAGE_RESOURCE_DIRECTOR
     else
         ReportNumber(r, "id", name);
     ReportNumber(r, "language", language->Name & 0xFFFF);
-    ReportNumber(r, "size", data.Size);
+    if (entryRead)
+        ReportNumber(r, "size", data.Size);
+    else
+        ReportNull(r, "size");
     if (bytes.base) {
         PutManifestText(r, &bytes);
         PutFacts(r, &bytes);
     } else {
+        // The same keys, so that a script finds them whatever the file holds.
         ReportNull(r, "text");
+        ReportNull(r, "text_cut");
+        ReportNull(r, "facts");
     }
     ReportEnd(r);
     return true;
